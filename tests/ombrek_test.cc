@@ -88,7 +88,7 @@ class Ombrek : public testing::Test {
     /// feed standard input, `after` may redirect standard output.
     Result ombrek(const std::vector<std::string> &args, const std::string &before = "",
                   const std::string &after = "") {
-        std::string command = "cd " + dir_.string() + " && " + before + " " OMBREK_BIN;
+        std::string command = "cd " + dir_.string() + " && " + before + " '" OMBREK_BIN "'";
         for (const std::string &arg : args)
             command += " '" + arg + "'";
         command += " " + after + " 2>" + dir_.string() + ".err";

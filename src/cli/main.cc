@@ -50,7 +50,7 @@ bool close_stdout() {
 int main(int argc, char *argv[]) {
     // Output goes out in large blocks when it is not a terminal (one write per
     // few hundred files), and a line at a time when someone is watching.
-    std::array<char, 64 * 1024> out_buffer;
+    std::array<char, std::size_t{64} * 1024> out_buffer;
     const bool terminal = isatty(STDOUT_FILENO) == 1;
     if (!terminal && errno == EBADF)
         hold_closed_stdout();
