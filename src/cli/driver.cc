@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdio>
-#include <cstring>
 
 namespace cli {
 namespace {
@@ -22,25 +21,6 @@ constexpr char kOptionList[] = " -t[title]\t\t set title string\n"
 constexpr char kUnknownOption[] = "Unknown option\n";
 
 enum class Mode { view, write };
-
-/// A string set by -t, -a or -c. Until an option sets it, it is "not set" and
-/// its field is kept. It keeps at most 63 bytes of the option's text, more
-/// than a 32-byte field can take.
-struct Pending {
-    std::array<char, 64> text{};
-    bool set = false;
-};
-
-void set_pending(Pending &pending, const char *text) {
-    const std::size_t length = strnlen(text, pending.text.size() - 1);
-    std::memcpy(pending.text.data(), text, length);
-    pending.text[length] = '\0';
-    pending.set = true;
-}
-
-const char *pending_text(const Pending &pending) {
-    return pending.set ? pending.text.data() : nullptr;
-}
 
 void print_banner() {
     std::fputs(kBanner, stdout);
@@ -61,16 +41,18 @@ int run_ombrek(int argc, const char *const argv[]) {
         return -1;
     }
     Mode mode = Mode::view;
-    std::array<Pending, nsf::kFields.size()> pending{};
+    // The strings set by -t, -a and -c point at the option's text, which lives
+    // for the whole run; null means not set, and the file's field is kept.
+    // A field takes at most its first 32 bytes, however long the text.
+    std::array<const char *, nsf::kFields.size()> pending{};
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
         if (arg[0] != '-') {
             if (mode == Mode::view)
                 nsf::view_tags(arg);
             else
-                nsf::apply_tags(arg, pending_text(pending[nsf::title]),
-                                pending_text(pending[nsf::artist]),
-                                pending_text(pending[nsf::copyright]));
+                nsf::apply_tags(arg, pending[nsf::title], pending[nsf::artist],
+                                pending[nsf::copyright]);
             continue;
         }
         // The option letter is the second character; -t, -a and -c take the
@@ -81,9 +63,9 @@ int run_ombrek(int argc, const char *const argv[]) {
             print_banner();
             print_help(program_name);
             break;
-        case 't': set_pending(pending[nsf::title], arg + 2); break;
-        case 'a': set_pending(pending[nsf::artist], arg + 2); break;
-        case 'c': set_pending(pending[nsf::copyright], arg + 2); break;
+        case 't': pending[nsf::title] = arg + 2; break;
+        case 'a': pending[nsf::artist] = arg + 2; break;
+        case 'c': pending[nsf::copyright] = arg + 2; break;
         case 'v': mode = Mode::view; break;
         case 'w': mode = Mode::write; break;
         default: std::fputs(kUnknownOption, stdout); break;
