@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,16 @@ std::string tagged(std::string file, const std::string &title, const std::string
     return file;
 }
 
+const std::string kPartial = "NESM\x1A\x01\x01\x01\0\x80\0\x80\0\x80Partial title"s;
+
+/// The files every case starts from, in a folder of their own.
+// clang-format off
+const std::map<std::string, std::string> kFiles = {
+    {"a.nsf", kDemo}, {"b.nsf", kDemo}, {"ro.nsf", kDemo}, {"bare.nsf", "NESM"},
+    {"partial.nsf", kPartial}, {"text.txt", "plain text, no signature"},
+    {"lower.nsf", "nesm" + kDemo.substr(4)}, {"three", "NES"}, {"empty", ""}};
+// clang-format on
+
 struct Result {
     std::string out, err;
     int status;
@@ -72,173 +83,163 @@ class Ombrek : public testing::Test {
         char name[] = "/tmp/ombrek-test-XXXXXX";
         ASSERT_NE(mkdtemp(name), nullptr);
         dir_ = name;
-        fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec,
-                        fs::perm_options::add);
-        put("a.nsf", kDemo);
-        put("b.nsf", kDemo);
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    void put(const std::string &name, const std::string &bytes) {
-        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    /// Lays out kFiles afresh, with ro.nsf read-only and an empty folder "dir".
+    void reset() {
+        fs::remove_all(dir_ / "t");
+        fs::create_directories(dir_ / "t" / "dir");
+        fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec,
+                        fs::perm_options::add);
+        for (const auto &[name, bytes] : kFiles)
+            std::ofstream(dir_ / "t" / name, std::ios::binary) << bytes;
+        fs::permissions(dir_ / "t" / "ro.nsf", fs::perms::owner_read | fs::perms::others_read);
     }
-    std::string get(const std::string &name) { return slurp(dir_ / name); }
+    std::map<std::string, std::string> files() {
+        std::map<std::string, std::string> found;
+        for (const auto &entry : fs::directory_iterator(dir_ / "t"))
+            if (entry.is_regular_file())
+                found[entry.path().filename()] = slurp(entry.path());
+        return found;
+    }
 
-    /// Runs the tool in the test folder through sh: `before` may set limits or
-    /// feed standard input, `after` may redirect standard output.
-    Result ombrek(const std::vector<std::string> &args, const std::string &before = "",
-                  const std::string &after = "") {
-        std::string command = "cd " + dir_.string() + " && " + before + " '" OMBREK_BIN "'";
+    /// Runs the tool in the test folder through sh, as the `%` of `shell`, which
+    /// may set limits, feed standard input or redirect standard output.
+    Result ombrek(const std::vector<std::string> &args, std::string shell) {
+        std::string invocation = "'" OMBREK_BIN "'";
         for (const std::string &arg : args)
-            command += " '" + arg + "'";
-        command += " " + after + " 2>" + dir_.string() + ".err";
+            invocation += " '" + arg + "'";
+        shell.replace(shell.find('%'), 1, invocation);
+        const std::string command =
+            "cd " + (dir_ / "t").string() + " && " + shell + " 2>" + (dir_ / "err").string();
         std::FILE *pipe = popen(command.c_str(), "r");
         std::string out(64 * 1024, '\0');
         out.resize(std::fread(out.data(), 1, out.size(), pipe));
         const int status = pclose(pipe);
-        Result result{out, slurp(dir_.string() + ".err"), WEXITSTATUS(status)};
-        fs::remove(dir_.string() + ".err");
-        return result;
+        return {out, slurp(dir_ / "err"), WEXITSTATUS(status)};
     }
 
     fs::path dir_;
 };
 
-TEST_F(Ombrek, NoArgumentsPrintsBannerAndHelpWithStatus255) {
-    const Result r = ombrek({});
-    EXPECT_EQ(r.out, help(OMBREK_BIN));
-    EXPECT_EQ(r.status, 255);
-}
-
-TEST_F(Ombrek, ArgumentsAreReadOnceLeftToRight) {
-    const std::string long_title(5000, 'L');
+TEST_F(Ombrek, RunsMatchTheirOutputStatusAndFileBytes) {
+    const std::string long_artist(5000, 'L');
+    const std::string unknown = "Unknown option\n";
+    const std::string not_nsf = "the file is not NSF format\n";
+    const std::string as_user =
+        geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+    const std::string demo_first = tagged(kDemo, "First", "Both", "2026 Ombrek project");
+    const std::string demo_new = tagged(kDemo, "New", "Ombrek", "2026 Ombrek project");
     const struct {
         const char *label;
         std::vector<std::string> args;
         std::string out;
-        std::string a_after; // a.nsf's bytes afterwards
+        std::map<std::string, std::string> changed; // files whose bytes change
+        int status = 0;
+        std::string shell = "%", err = "";
     } cases[] = {
-        {"files before any mode are viewed", {"a.nsf"}, demo_shown("a.nsf"), kDemo},
+        {"no arguments: banner and help", {}, help(OMBREK_BIN), {}, 255},
+        {"files before any mode are viewed", {"a.nsf"}, demo_shown("a.nsf"), {}},
         {"help between files, letters after it ignored",
          {"a.nsf", "-h", "b.nsf", "-?x"},
          demo_shown("a.nsf") + help(OMBREK_BIN) + demo_shown("b.nsf") + help(OMBREK_BIN),
-         kDemo},
+         {}},
         {"unknown options change nothing",
          {"-", "-x", "-W", "-T", "-V", "a.nsf"},
-         "Unknown option\n"s + "Unknown option\n" + "Unknown option\n" + "Unknown option\n" +
-             "Unknown option\n" + demo_shown("a.nsf"),
-         kDemo},
+         unknown + unknown + unknown + unknown + unknown + demo_shown("a.nsf"),
+         {}},
         {"a pending title goes to every later file until replaced",
          {"-w", "-tFirst", "-aBoth", "a.nsf", "-tSecond", "b.nsf", "-v", "a.nsf", "b.nsf"},
          written("a.nsf") + written("b.nsf") +
              shown("a.nsf", "First", "Both", "2026 Ombrek project") +
              shown("b.nsf", "Second", "Both", "2026 Ombrek project"),
-         tagged(kDemo, "First", "Both", "2026 Ombrek project")},
+         {{"a.nsf", demo_first},
+          {"b.nsf", tagged(kDemo, "Second", "Both", "2026 Ombrek project")}}},
         {"-t alone empties the title; the next argument is a file name",
          {"-w", "-t", "Separate", "a.nsf"},
          "File open error!(apply)\n" + written("a.nsf"),
-         tagged(kDemo, "", "Ombrek", "2026 Ombrek project")},
+         {{"a.nsf", tagged(kDemo, "", "Ombrek", "2026 Ombrek project")}}},
         {"unset strings keep their fields; options after the last file do nothing",
          {"-w", "a.nsf", "-tLate", "-cLate"},
          written("a.nsf"),
-         kDemo},
+         {}},
         {"32 bytes stored whole, shown as 31; longer cut; bytes above 0x7F kept",
-         {"-w", "-t" + std::string(32, 'T'), "-a" + long_title, "-c\xC3\xA9\xFF\x80", "a.nsf", "-v",
-          "a.nsf"},
+         {"-w", "-t" + std::string(32, 'T'), "-a" + long_artist, "-c\xC3\xA9\xFF\x80", "a.nsf",
+          "-v", "a.nsf"},
          written("a.nsf") +
              shown("a.nsf", std::string(31, 'T'), std::string(31, 'L'), "\xC3\xA9\xFF\x80"),
-         tagged(kDemo, std::string(32, 'T'), long_title, "\xC3\xA9\xFF\x80")},
+         {{"a.nsf", tagged(kDemo, std::string(32, 'T'), long_artist, "\xC3\xA9\xFF\x80")}}},
         {"all strings empty zero the whole block",
          {"-w", "-t", "-a", "-c", "a.nsf"},
          written("a.nsf"),
-         tagged(kDemo, "", "", "")},
+         {{"a.nsf", tagged(kDemo, "", "", "")}}},
+        {"unusable files are reported in view mode",
+         {"text.txt", "lower.nsf", "three", "empty", "dir", "missing", ""},
+         not_nsf + not_nsf + not_nsf + not_nsf + not_nsf + "File open error!(in)\n" +
+             "File open error!(in)\n",
+         {}},
+        {"unusable files are reported and left alone in write mode, none created",
+         {"-w", "-tX", "text.txt", "lower.nsf", "three", "empty", "dir", "missing", ""},
+         not_nsf + not_nsf + not_nsf + not_nsf + "File open error!(apply)\n" +
+             "File open error!(apply)\n" + "File open error!(apply)\n",
+         {}},
+        {"short files read as zero past their end and grow to 110 on write",
+         {"partial.nsf", "-w", "-aNew", "partial.nsf", "-cC", "bare.nsf"},
+         shown("partial.nsf", "Partial title", "", "") + written("partial.nsf") +
+             written("bare.nsf"),
+         {{"partial.nsf", tagged(kPartial, "Partial title", "New", "")},
+          {"bare.nsf", tagged("NESM", "", "New", "C")}}},
+        {"a read-only file is viewed but not written",
+         {"ro.nsf", "-w", "-tX", "ro.nsf"},
+         demo_shown("ro.nsf") + "File open error!(apply)\n",
+         {},
+         0,
+         as_user + " %"},
+        {"a write stopped by the file-size limit is reported, not claimed",
+         {"-w", "-tX", "bare.nsf", "-v", "bare.nsf"},
+         "File write error!(apply)\n" + shown("bare.nsf", "", "", ""),
+         {},
+         0,
+         "trap '' XFSZ && ulimit -f 0 && %"},
+        {"a pipe is viewed from its bytes in order",
+         {"/dev/stdin"},
+         demo_shown("/dev/stdin"),
+         {},
+         0,
+         "cat a.nsf | %"},
+        {"a pipe cannot be written in place",
+         {"-w", "-tX", "/dev/stdin"},
+         "File write error!(apply)\n",
+         {},
+         0,
+         "cat a.nsf | %"},
+        {"a full standard output ends with status 1",
+         {"-w", "-tNew", "a.nsf"},
+         "",
+         {{"a.nsf", demo_new}},
+         1,
+         "% >/dev/full",
+         "ombrek: write error on standard output: No space left on device\n"},
+        {"a closed standard output never reaches a file",
+         {"-w", "-tNew", "a.nsf", "b.nsf"},
+         "",
+         {{"a.nsf", demo_new}, {"b.nsf", demo_new}},
+         1,
+         "% >&-",
+         "ombrek: write error on standard output: Bad file descriptor\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
-        put("a.nsf", kDemo);
-        put("b.nsf", kDemo);
-        const Result r = ombrek(c.args);
+        reset();
+        const Result r = ombrek(c.args, c.shell);
         EXPECT_EQ(r.out, c.out);
-        EXPECT_EQ(r.err, "");
-        EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(get("a.nsf"), c.a_after);
-    }
-}
-
-TEST_F(Ombrek, FilesThatCannotBeUsedAreReportedAndLeftAlone) {
-    const std::vector<std::pair<std::string, std::string>> files = {
-        {"text.txt", "plain text, no signature"},
-        {"lower.nsf", "nesm" + kDemo.substr(4)},
-        {"three", "NES"},
-        {"empty", ""}};
-    std::string expected;
-    for (const char *mode : {"-v", "-w"})
-        expected += "the file is not NSF format\n"s + "the file is not NSF format\n" +
-                    "the file is not NSF format\n" + "the file is not NSF format\n" +
-                    (mode == "-v"s ? "the file is not NSF format\n" : "File open error!(apply)\n") +
-                    (mode == "-v"s ? "File open error!(in)\n" : "File open error!(apply)\n") +
-                    (mode == "-v"s ? "File open error!(in)\n" : "File open error!(apply)\n");
-    for (const auto &[name, bytes] : files)
-        put(name, bytes);
-    fs::create_directory(dir_ / "dir");
-    std::vector<std::string> args;
-    for (const char *mode : {"-v", "-w"}) {
-        args.push_back(mode);
-        args.push_back("-tX");
-        for (const char *name : {"text.txt", "lower.nsf", "three", "empty", "dir", "missing", ""})
-            args.push_back(name);
-    }
-    const Result r = ombrek(args);
-    EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(r.status, 0);
-    for (const auto &[name, bytes] : files)
-        EXPECT_EQ(get(name), bytes) << name;
-    EXPECT_FALSE(fs::exists(dir_ / "missing"));
-}
-
-TEST_F(Ombrek, ShortFilesReadAsZeroPastTheirEndAndGrowTo110OnWrite) {
-    const std::string partial = "NESM\x1A\x01\x01\x01\0\x80\0\x80\0\x80Partial title"s;
-    put("partial.nsf", partial);
-    put("bare.nsf", "NESM");
-    const Result r = ombrek({"partial.nsf", "-w", "-aNew", "partial.nsf", "-cC", "bare.nsf"});
-    EXPECT_EQ(r.out, shown("partial.nsf", "Partial title", "", "") + written("partial.nsf") +
-                         written("bare.nsf"));
-    EXPECT_EQ(get("partial.nsf"), tagged(partial, "Partial title", "New", ""));
-    EXPECT_EQ(get("bare.nsf"), tagged("NESM", "", "New", "C"));
-}
-
-TEST_F(Ombrek, ReadOnlyFileIsViewedButNotWritten) {
-    fs::permissions(dir_ / "a.nsf",
-                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    const Result r =
-        ombrek({"a.nsf", "-w", "-tX", "a.nsf"},
-               geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "");
-    EXPECT_EQ(r.out, demo_shown("a.nsf") + "File open error!(apply)\n");
-    EXPECT_EQ(get("a.nsf"), kDemo);
-}
-
-TEST_F(Ombrek, FailedWriteIsReportedNotClaimed) {
-    put("bare.nsf", "NESM");
-    Result r =
-        ombrek({"-w", "-tX", "bare.nsf", "-v", "bare.nsf"}, "trap '' XFSZ && ulimit -f 0 &&");
-    EXPECT_EQ(r.out, "File write error!(apply)\n" + shown("bare.nsf", "", "", ""));
-    EXPECT_EQ(get("bare.nsf"), "NESM");
-    // A pipe cannot be positioned: viewing reads the right bytes, writing fails.
-    r = ombrek({"/dev/stdin"}, "cat " DEMO_NSF " |");
-    EXPECT_EQ(r.out, demo_shown("/dev/stdin"));
-    r = ombrek({"-w", "-tX", "/dev/stdin"}, "cat " DEMO_NSF " |");
-    EXPECT_EQ(r.out, "File write error!(apply)\n");
-}
-
-TEST_F(Ombrek, UnwritableStandardOutputEndsWithStatus1) {
-    for (const char *redirect : {">/dev/full", ">&-"}) {
-        SCOPED_TRACE(redirect);
-        put("a.nsf", kDemo);
-        const Result r = ombrek({"a.nsf", "-w", "-tNew", "a.nsf", "b.nsf"}, "", redirect);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-        EXPECT_EQ(get("a.nsf"), tagged(kDemo, "New", "Ombrek", "2026 Ombrek project"));
-        EXPECT_EQ(get("b.nsf"), tagged(kDemo, "New", "Ombrek", "2026 Ombrek project"));
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.status, c.status);
+        std::map<std::string, std::string> expected = kFiles;
+        for (const auto &[name, bytes] : c.changed)
+            expected[name] = bytes;
+        EXPECT_EQ(files(), expected);
     }
 }
 
