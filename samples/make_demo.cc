@@ -2,8 +2,10 @@
 // tone on the first pulse channel, switching between two notes every 32 frames.
 // Usage: make_demo OUTPUT
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <string_view>
 
 namespace {
 
@@ -43,9 +45,8 @@ constexpr std::array<unsigned char, 55> kCode{
     0x60,             // done: RTS
 };
 
-void put_text(std::array<unsigned char, 128> &header, unsigned offset, const char *text) {
-    for (unsigned i = 0; text[i] != '\0' && i < 31; ++i)
-        header[offset + i] = static_cast<unsigned char>(text[i]);
+void put_text(std::array<unsigned char, 128> &header, std::size_t offset, std::string_view text) {
+    std::copy_n(text.begin(), std::min<std::size_t>(text.size(), 31), header.begin() + offset);
 }
 
 } // namespace

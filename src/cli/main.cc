@@ -50,7 +50,9 @@ bool close_stdout() {
 int main(int argc, char *argv[]) {
     // Output goes out in large blocks when it is not a terminal (one write per
     // few hundred files), and a line at a time when someone is watching.
-    std::array<char, std::size_t{64} * 1024> out_buffer;
+    constexpr std::size_t kOutputBlock = std::size_t{64} * 1024;
+    // stdio fills the buffer before it reads any of it.
+    std::array<char, kOutputBlock> out_buffer; // NOLINT(cppcoreguidelines-pro-type-member-init)
     const bool terminal = isatty(STDOUT_FILENO) == 1;
     if (!terminal && errno == EBADF)
         hold_closed_stdout();

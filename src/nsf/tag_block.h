@@ -36,8 +36,8 @@ inline constexpr std::size_t kBlockSize = kFields.back().offset + kFields.back()
 /// this many serves both the signature rule and the block.
 inline constexpr std::size_t kHeadSize = kBlockOffset + kBlockSize;
 
-static_assert(kFields[title].offset == 0 && kBlockSize == 96 && kHeadSize == 110);
-static_assert(kFields[artist].offset == kFields[title].offset + kFields[title].width &&
+static_assert(kFields[title].offset == 0 &&
+                  kFields[artist].offset == kFields[title].offset + kFields[title].width &&
                   kFields[copyright].offset == kFields[artist].offset + kFields[artist].width,
               "the fields must tile the tag block with no gap or overlap");
 static_assert(kSignature.size() <= kBlockOffset, "the signature lies before the tag block");
