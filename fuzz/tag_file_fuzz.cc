@@ -1,0 +1,63 @@
+// Fuzzes the two file operations on arbitrary file contents and tag texts.
+// Input: one byte whose low three bits say which of title, artist and
+// copyright are set, three bytes giving their lengths (0 to 47), the texts,
+// then the file's contents.
+
+#include "nsf/tag_file.h"
+#include "scratch.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    scratch::enter();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    if (size < 4)
+        return 0;
+    const std::string input(reinterpret_cast<const char *>(data), size);
+    std::string texts[3];
+    const char *set[3] = {};
+    std::size_t at = 4;
+    for (int field = 0; field < 3; ++field) {
+        const std::size_t length = std::min<std::size_t>(data[1 + field] % 48, size - at);
+        texts[field] = input.substr(at, length);
+        at += length;
+        if ((data[0] >> field & 1) != 0)
+            set[field] = texts[field].c_str(); // a C string: it ends at its first zero
+    }
+    const std::string before = input.substr(at);
+    const char *path = "file.nsf";
+    scratch::spill(path, before);
+
+    nsf::view_tags(path);
+    scratch::require(scratch::slurp(path) == before, "a view changed the file");
+
+    const int status = nsf::apply_tags(path, set[0], set[1], set[2]);
+    const std::string after = scratch::slurp(path);
+    const bool nsf = before.compare(0, 4, "NESM") == 0;
+    scratch::require(scratch::only_block_changed(before, after),
+                     "a write changed bytes outside the block");
+    scratch::require((status == 0) == nsf, "success reported for a file that was not written");
+    if (!nsf)
+        return 0;
+    scratch::require(after.size() == std::max<std::size_t>(before.size(), 110),
+                     "a written file is not at least 110 bytes long");
+    for (int field = 0; field < 3; ++field) {
+        const std::size_t offset = 14 + 32 * static_cast<std::size_t>(field);
+        const std::string stored = after.substr(offset, 32);
+        if (set[field] == nullptr) {
+            std::string old = before.size() > offset ? before.substr(offset, 32) : "";
+            old.resize(32, '\0');
+            scratch::require(stored == old, "a field with no string lost its bytes");
+        } else {
+            const std::string shown = stored.substr(0, strnlen(stored.c_str(), 31));
+            const std::string text(set[field], strnlen(set[field], 31));
+            scratch::require(shown == text, "a field does not read back as its string");
+        }
+    }
+    return 0;
+}
