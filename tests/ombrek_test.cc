@@ -131,6 +131,11 @@ TEST_F(Ombrek, RunsMatchTheirOutputStatusAndFileBytes) {
         geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
     const std::string demo_first = tagged(kDemo, "First", "Both", "2026 Ombrek project");
     const std::string demo_new = tagged(kDemo, "New", "Ombrek", "2026 Ombrek project");
+    // A sanitized tool would refuse to start with the shim loaded ahead of its runtime.
+    const auto fault = [](const std::string &kind) {
+        return "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD='" FAULT_SHIM "' OMBREK_FAULT=" +
+               kind + " %";
+    };
     const struct {
         const char *label;
         std::vector<std::string> args;
@@ -214,6 +219,24 @@ TEST_F(Ombrek, RunsMatchTheirOutputStatusAndFileBytes) {
          {},
          0,
          "cat a.nsf | %"},
+        {"a read error after the signature is reported and nothing is written",
+         {"a.nsf", "-w", "-tX", "a.nsf"},
+         "File read error!(in)\nFile write error!(apply)\n",
+         {},
+         0,
+         fault("read")},
+        {"a failed close after a write is reported, not claimed; a view ignores it",
+         {"-w", "-tNew", "a.nsf", "-v", "b.nsf"},
+         "File write error!(apply)\n" + demo_shown("b.nsf"),
+         {{"a.nsf", demo_new}},
+         0,
+         fault("close")},
+        {"short writes are carried on to the whole block",
+         {"-w", "-tNew", "a.nsf"},
+         written("a.nsf"),
+         {{"a.nsf", demo_new}},
+         0,
+         fault("short")},
         {"a full standard output ends with status 1",
          {"-w", "-tNew", "a.nsf"},
          "",
