@@ -2,20 +2,15 @@
 // read the tags the tool writes, and must play the same music after a write
 // as before it: proof that only the tag block was touched.
 
+#include "e2e.h"
+
 #include <gme/gme.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include <unistd.h>
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace e2e;
 
 struct Reading {
     std::string title, author, copyright;
@@ -43,38 +38,26 @@ Reading read_with_gme(const fs::path &file) {
     return r;
 }
 
-std::string ombrek(const std::string &args) {
-    std::FILE *pipe = popen(("'" OMBREK_BIN "' " + args).c_str(), "r");
-    std::string out(4096, '\0');
-    out.resize(std::fread(out.data(), 1, out.size(), pipe));
-    pclose(pipe);
-    return out;
-}
-
-TEST(Libgme, ReadsTheWrittenTagsAndPlaysTheSameMusic) {
-    const fs::path file = fs::temp_directory_path() / ("ombrek-gme-" + std::to_string(getpid()));
-    fs::copy_file(DEMO_NSF, file, fs::copy_options::overwrite_existing);
+TEST_F(Ombrek, LibgmeReadsTheWrittenTagsAndPlaysTheSameMusic) {
+    reset();
+    const fs::path file = dir_ / "t" / "a.nsf";
     const std::string title = "A title of exactly 32 bytes long";
     const std::string artist = "Zo\xC3\xAB \xFF\x80 Artist";
     const std::string copyright = "2026 \xA9 Ombrek";
     ASSERT_EQ(title.size(), 32U);
 
     const Reading before = read_with_gme(file);
-    EXPECT_EQ(
-        ombrek("-w '-t" + title + "' '-a" + artist + "' '-c" + copyright + "' " + file.string()),
-        "-------- file : " + file.string() + " --------\n");
+    EXPECT_EQ(ombrek({"-w", "-t" + title, "-a" + artist, "-c" + copyright, "a.nsf"}, "%").out,
+              written("a.nsf"));
     const Reading after = read_with_gme(file);
-    const std::string shown = ombrek(file.string());
-    fs::remove(file);
 
     // The 32 bytes are stored whole, with no zero; libgme reads all of them,
     // while the tool shows a field's first 31 bytes.
     EXPECT_EQ(after.title, title);
     EXPECT_EQ(after.author, artist);
     EXPECT_EQ(after.copyright, copyright);
-    EXPECT_EQ(shown, "-------- file : " + file.string() +
-                         " --------\nTitle : " + after.title.substr(0, 31) +
-                         "\nArtist : " + after.author + "\nCopyright : " + after.copyright + "\n");
+    EXPECT_EQ(ombrek({"a.nsf"}, "%").out,
+              shown("a.nsf", after.title.substr(0, 31), after.author, after.copyright));
 
     EXPECT_EQ(before.title, "Ombrek Demo Tone");
     EXPECT_NE(std::count(before.audio.begin(), before.audio.end(), 0),

@@ -2,126 +2,14 @@
 // exact output, exit status and the bytes of every file before and after.
 
 #include "cli/driver.h"
+#include "e2e.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
-#include <string>
-#include <vector>
-
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace e2e;
 using std::string_literals::operator""s;
-
-std::string slurp(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-const std::string kDemo = slurp(DEMO_NSF);
-const std::string kHelp =
-    " -t[title]\t\t set title string\n -a[artist]\t\t set artist string\n"
-    " -c[copyright]\t\t set copyright string\n\n -w\t\t\t set strings to file\n"
-    " -v\t\t\t view info in file\n -?,-h\t\t\t display this help\n";
-
-std::string help(const std::string &program) {
-    return "Ombrek version 0.01\n\nUsage " + program + " : [options] filenames...\n" + kHelp;
-}
-std::string shown(const std::string &file, const std::string &title, const std::string &artist,
-                  const std::string &copyright) {
-    return "-------- file : " + file + " --------\nTitle : " + title + "\nArtist : " + artist +
-           "\nCopyright : " + copyright + "\n";
-}
-std::string demo_shown(const std::string &file) {
-    return shown(file, "Ombrek Demo Tone", "Ombrek", "2026 Ombrek project");
-}
-std::string written(const std::string &file) {
-    return "-------- file : " + file + " --------\n";
-}
-
-/// `file` with its three fields replaced, computed independently of the tool:
-/// each text cut at 32 bytes and zero-padded; the file grows to 110 if shorter.
-std::string tagged(std::string file, const std::string &title, const std::string &artist,
-                   const std::string &copyright) {
-    if (file.size() < 110)
-        file.resize(110, '\0');
-    std::size_t at = 14;
-    for (std::string text : {title, artist, copyright}) {
-        text.resize(32, '\0');
-        file.replace(at, 32, text);
-        at += 32;
-    }
-    return file;
-}
-
-const std::string kPartial = "NESM\x1A\x01\x01\x01\0\x80\0\x80\0\x80Partial title"s;
-
-/// The files every case starts from, in a folder of their own.
-// clang-format off
-const std::map<std::string, std::string> kFiles = {
-    {"a.nsf", kDemo}, {"b.nsf", kDemo}, {"ro.nsf", kDemo}, {"bare.nsf", "NESM"},
-    {"partial.nsf", kPartial}, {"text.txt", "plain text, no signature"},
-    {"lower.nsf", "nesm" + kDemo.substr(4)}, {"three", "NES"}, {"empty", ""}};
-// clang-format on
-
-struct Result {
-    std::string out, err;
-    int status;
-};
-
-class Ombrek : public testing::Test {
-  protected:
-    void SetUp() override {
-        char name[] = "/tmp/ombrek-test-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir_ = name;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    /// Lays out kFiles afresh, with ro.nsf read-only and an empty folder "dir".
-    void reset() {
-        fs::remove_all(dir_ / "t");
-        fs::create_directories(dir_ / "t" / "dir");
-        fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec,
-                        fs::perm_options::add);
-        for (const auto &[name, bytes] : kFiles)
-            std::ofstream(dir_ / "t" / name, std::ios::binary) << bytes;
-        fs::permissions(dir_ / "t" / "ro.nsf", fs::perms::owner_read | fs::perms::others_read);
-    }
-    std::map<std::string, std::string> files() {
-        std::map<std::string, std::string> found;
-        for (const auto &entry : fs::directory_iterator(dir_ / "t"))
-            if (entry.is_regular_file())
-                found[entry.path().filename()] = slurp(entry.path());
-        return found;
-    }
-
-    /// Runs the tool in the test folder through sh, as the `%` of `shell`, which
-    /// may set limits, feed standard input or redirect standard output.
-    Result ombrek(const std::vector<std::string> &args, std::string shell) {
-        std::string invocation = "'" OMBREK_BIN "'";
-        for (const std::string &arg : args)
-            invocation += " '" + arg + "'";
-        shell.replace(shell.find('%'), 1, invocation);
-        const std::string command =
-            "cd " + (dir_ / "t").string() + " && " + shell + " 2>" + (dir_ / "err").string();
-        std::FILE *pipe = popen(command.c_str(), "r");
-        std::string out(64 * 1024, '\0');
-        out.resize(std::fread(out.data(), 1, out.size(), pipe));
-        const int status = pclose(pipe);
-        return {out, slurp(dir_ / "err"), WEXITSTATUS(status)};
-    }
-
-    fs::path dir_;
-};
 
 TEST_F(Ombrek, RunsMatchTheirOutputStatusAndFileBytes) {
     const std::string long_artist(5000, 'L');
