@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const int argc = static_cast<int>(argv.size());
     argv.push_back(nullptr);
 
-    const int status = cli::run_ombrek(argc, argv.data());
+    const int status = cli::run_ombrek(argc, argv.data(), nsf::Display::terminal);
     scratch::require(status == (argc <= 1 ? -1 : 0), "wrong exit status");
     for (const auto &[name, bytes] : kFiles)
         scratch::require(scratch::only_block_changed(bytes, scratch::slurp(name)),

@@ -1,7 +1,8 @@
 // Fuzzes the two file operations on arbitrary file contents and tag texts.
 // Input: one byte whose low three bits say which of title, artist and
-// copyright are set, three bytes giving their lengths (0 to 47), the texts,
-// then the file's contents.
+// copyright are set and whose fourth says whether the output is shown as on
+// a terminal, three bytes giving their lengths (0 to 47), the texts, then the
+// file's contents.
 
 #include "nsf/tag_file.h"
 #include "scratch.h"
@@ -33,10 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const char *path = "file.nsf";
     scratch::spill(path, before);
 
-    nsf::view_tags(path);
+    const nsf::Display display = (data[0] & 8) != 0 ? nsf::Display::terminal : nsf::Display::raw;
+    nsf::view_tags(path, display);
     scratch::require(scratch::slurp(path) == before, "a view changed the file");
 
-    const int status = nsf::apply_tags(path, set[0], set[1], set[2]);
+    const int status = nsf::apply_tags(path, set[0], set[1], set[2], display, UINT64_MAX);
     const std::string after = scratch::slurp(path);
     const bool nsf = before.compare(0, 4, "NESM") == 0;
     scratch::require(scratch::only_block_changed(before, after),
@@ -44,6 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     scratch::require((status == 0) == nsf, "success reported for a file that was not written");
     if (!nsf)
         return 0;
+    if (set[0] == nullptr && set[1] == nullptr && set[2] == nullptr) {
+        scratch::require(after == before, "a write with no string changed the file");
+        return 0;
+    }
     scratch::require(after.size() == std::max<std::size_t>(before.size(), 110),
                      "a written file is not at least 110 bytes long");
     for (int field = 0; field < 3; ++field) {

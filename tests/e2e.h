@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace e2e {
@@ -62,12 +63,23 @@ inline std::string tagged(std::string file, const std::string &title, const std:
 
 inline const std::string kPartial = "NESM\x1A\x01\x01\x01\0\x80\0\x80\0\x80Partial title"s;
 
+/// A file whose name and tags would take over a terminal: clear the screen,
+/// write the clipboard, set the window title, forge a line. The C1 control
+/// CSI (0xC2 0x9B) counts as one character; the copyright's bytes are all
+/// printable (0xC2 0xA9 is the copyright sign) and are shown as they are.
+inline const std::string kEvil = "\x1B[2J\rname\n\xC2\x9B"
+                                 "1m.nsf";
+inline const std::string kEvilTitle = "\x1B]52;c;b3duZWQ=\x07";
+inline const std::string kEvilArtist = "\x1B]0;title\x07\x7F\xC2";
+inline const std::string kEvilCopyright = "\xC2\xA9 2026 \xC3\xA9\xFF\x9B";
+
 /// The files every case starts from, in a folder of their own.
 // clang-format off
 inline const std::map<std::string, std::string> kFiles = {
     {"a.nsf", kDemo}, {"b.nsf", kDemo}, {"ro.nsf", kDemo}, {"bare.nsf", "NESM"},
     {"partial.nsf", kPartial}, {"text.txt", "plain text, no signature"},
-    {"lower.nsf", "nesm" + kDemo.substr(4)}, {"three", "NES"}, {"empty", ""}};
+    {"lower.nsf", "nesm" + kDemo.substr(4)}, {"three", "NES"}, {"empty", ""},
+    {kEvil, tagged(kDemo, kEvilTitle, kEvilArtist, kEvilCopyright)}};
 // clang-format on
 
 struct Result {
@@ -84,10 +96,12 @@ class Ombrek : public testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    /// Lays out kFiles afresh, with ro.nsf read-only and an empty folder "dir".
+    /// Lays out kFiles afresh, with ro.nsf read-only, an empty folder "dir" and
+    /// a FIFO "fifo".
     void reset() {
         fs::remove_all(dir_ / "t");
         fs::create_directories(dir_ / "t" / "dir");
+        ASSERT_EQ(mkfifo((dir_ / "t" / "fifo").c_str(), 0644), 0);
         fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec,
                         fs::perm_options::add);
         for (const auto &[name, bytes] : kFiles)
@@ -102,13 +116,15 @@ class Ombrek : public testing::Test {
         return found;
     }
 
-    /// Runs the tool in the test folder through sh, as the `%` of `shell`, which
+    /// Runs the tool in the test folder through sh, as each `%` of `shell`, which
     /// may set limits, feed standard input or redirect standard output.
     Result ombrek(const std::vector<std::string> &args, std::string shell) {
         std::string invocation = "'" OMBREK_BIN "'";
         for (const std::string &arg : args)
             invocation += " '" + arg + "'";
-        shell.replace(shell.find('%'), 1, invocation);
+        for (auto at = shell.find('%'); at != std::string::npos;
+             at = shell.find('%', at + invocation.size()))
+            shell.replace(at, 1, invocation);
         const std::string command =
             "cd " + (dir_ / "t").string() + " && " + shell + " 2>" + (dir_ / "err").string();
         std::FILE *pipe = popen(command.c_str(), "r");

@@ -3,10 +3,18 @@
 //   OMBREK_FAULT=read   a file yields its first 4 bytes, then reads fail (EIO)
 //   OMBREK_FAULT=close  closing a file fails (EIO) after it was closed
 //   OMBREK_FAULT=short  each positioned write stores one byte only
+//   OMBREK_FAULT=zero   each positioned write stores nothing and returns 0
+//   OMBREK_FAULT=full   the disk is full from byte 50: a positioned write
+//                       stops there, and one that starts there fails (ENOSPC)
+//   OMBREK_FAULT=eintr  every other read, positioned read and positioned
+//                       write is interrupted (EINTR) before it starts
+//   OMBREK_FAULT=trace  each positioned write is made, then reported on
+//                       standard error as "pwrite OFFSET LENGTH"
 // Descriptors 0 to 2 are never touched.
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
@@ -23,24 +31,69 @@ template <typename F> F *next(const char *name) {
     return reinterpret_cast<F *>(dlsym(RTLD_NEXT, name));
 }
 
+/// In "eintr" mode, true for every other call, which then fails with EINTR.
+bool interrupted(int fd) {
+    static bool last = false;
+    if (!fault(fd, "eintr"))
+        return false;
+    last = !last;
+    if (last)
+        errno = EINTR;
+    return last;
+}
+
+/// In "read" mode, the bytes a read at `at` may yield: none past the first 4.
+bool read_fails(int fd, off_t at, size_t &count) {
+    if (!fault(fd, "read"))
+        return false;
+    if (at >= 4) {
+        errno = EIO;
+        return true;
+    }
+    count = std::min<size_t>(count, static_cast<size_t>(4 - at));
+    return false;
+}
+
 } // namespace
 
 extern "C" ssize_t read(int fd, void *buffer, size_t count) {
     static auto *const real = next<ssize_t(int, void *, size_t)>("read");
-    if (fault(fd, "read")) {
-        const off_t at = lseek(fd, 0, SEEK_CUR);
-        if (at >= 4) {
-            errno = EIO;
-            return -1;
-        }
-        count = std::min<size_t>(count, static_cast<size_t>(4 - at));
-    }
+    if (interrupted(fd) || read_fails(fd, lseek(fd, 0, SEEK_CUR), count))
+        return -1;
     return real(fd, buffer, count);
+}
+
+extern "C" ssize_t pread(int fd, void *buffer, size_t count, off_t offset) {
+    static auto *const real = next<ssize_t(int, void *, size_t, off_t)>("pread");
+    if (interrupted(fd) || read_fails(fd, offset, count))
+        return -1;
+    return real(fd, buffer, count, offset);
+}
+
+extern "C" ssize_t pread64(int fd, void *buffer, size_t count, off_t offset) {
+    return pread(fd, buffer, count, offset);
 }
 
 extern "C" ssize_t pwrite(int fd, const void *buffer, size_t count, off_t offset) {
     static auto *const real = next<ssize_t(int, const void *, size_t, off_t)>("pwrite");
-    return real(fd, buffer, fault(fd, "short") && count > 1 ? 1 : count, offset);
+    constexpr off_t kFull = 50;
+    if (interrupted(fd))
+        return -1;
+    if (fault(fd, "zero"))
+        return 0;
+    if (fault(fd, "short"))
+        count = std::min<size_t>(count, 1);
+    if (fault(fd, "full")) {
+        if (offset >= kFull) {
+            errno = ENOSPC;
+            return -1;
+        }
+        count = std::min<size_t>(count, static_cast<size_t>(kFull - offset));
+    }
+    const ssize_t n = real(fd, buffer, count, offset);
+    if (fault(fd, "trace"))
+        dprintf(STDERR_FILENO, "pwrite %lld %zu\n", static_cast<long long>(offset), count);
+    return n;
 }
 
 extern "C" ssize_t pwrite64(int fd, const void *buffer, size_t count, off_t offset) {

@@ -3,6 +3,11 @@
 
 #include "cli/driver.h"
 #include "e2e.h"
+#include "nsf/tag_file.h"
+
+#include <cstdint>
+#include <functional>
+#include <utility>
 
 #include <unistd.h>
 
@@ -21,9 +26,26 @@ TEST_F(Ombrek, RunsMatchTheirOutputStatusAndFileBytes) {
     const std::string demo_new = tagged(kDemo, "New", "Ombrek", "2026 Ombrek project");
     // A sanitized tool would refuse to start with the shim loaded ahead of its runtime.
     const auto fault = [](const std::string &kind) {
-        return "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD='" FAULT_SHIM "' OMBREK_FAULT=" +
+        return "env ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD='" FAULT_SHIM
+               "' OMBREK_FAULT=" +
                kind + " %";
     };
+    // On a terminal every control character shows as '?'; a pipe gets the bytes.
+    const std::string evil_shown =
+        shown("?[2J?name??1m.nsf", "?]52;c;b3duZWQ=?", "?]0;title??\xC2", kEvilCopyright);
+    const std::string terminal = "script -qec \"stty -onlcr; (sleep 0.5; echo MARK >&2; "
+                                 "cat a.nsf) | %\" /dev/null </dev/null";
+    // Twenty files viewed and twenty written under a limit of eight descriptors.
+    std::vector<std::string> twenty(10, "a.nsf");
+    twenty.insert(twenty.end(), 10, "b.nsf");
+    std::vector<std::string> twenty_twice = twenty;
+    twenty_twice.insert(twenty_twice.end(), {"-w", "-tNew"});
+    twenty_twice.insert(twenty_twice.end(), twenty.begin(), twenty.end());
+    std::string twenty_out;
+    for (const std::string &name : twenty)
+        twenty_out += demo_shown(name);
+    for (const std::string &name : twenty)
+        twenty_out += written(name);
     const struct {
         const char *label;
         std::vector<std::string> args;
@@ -38,6 +60,10 @@ TEST_F(Ombrek, RunsMatchTheirOutputStatusAndFileBytes) {
          {"a.nsf", "-h", "b.nsf", "-?x"},
          demo_shown("a.nsf") + help(OMBREK_BIN) + demo_shown("b.nsf") + help(OMBREK_BIN),
          {}},
+        {"help sets nothing, whatever letters follow it",
+         {"-w", "-tX", "-hY", "a.nsf"},
+         help(OMBREK_BIN) + written("a.nsf"),
+         {{"a.nsf", tagged(kDemo, "X", "Ombrek", "2026 Ombrek project")}}},
         {"unknown options change nothing",
          {"-", "-x", "-W", "-T", "-V", "a.nsf"},
          unknown + unknown + unknown + unknown + unknown + demo_shown("a.nsf"),
@@ -57,6 +83,16 @@ TEST_F(Ombrek, RunsMatchTheirOutputStatusAndFileBytes) {
          {"-w", "a.nsf", "-tLate", "-cLate"},
          written("a.nsf"),
          {}},
+        {"only the given fields are written, so a run cannot undo another's field",
+         {"-w", "a.nsf", "-tT", "bare.nsf", "a.nsf", "-cC", "a.nsf", "-aA", "b.nsf"},
+         written("a.nsf") + written("bare.nsf") + written("a.nsf") + written("a.nsf") +
+             written("b.nsf"),
+         {{"a.nsf", tagged(kDemo, "T", "Ombrek", "C")},
+          {"bare.nsf", tagged("NESM", "T", "", "")},
+          {"b.nsf", tagged(kDemo, "T", "A", "C")}},
+         0,
+         fault("trace"),
+         "pwrite 14 96\npwrite 14 32\npwrite 14 32\npwrite 78 32\npwrite 14 96\n"},
         {"32 bytes stored whole, shown as 31; longer cut; bytes above 0x7F kept",
          {"-w", "-t" + std::string(32, 'T'), "-a" + long_artist, "-c\xC3\xA9\xFF\x80", "a.nsf",
           "-v", "a.nsf"},
@@ -67,15 +103,30 @@ TEST_F(Ombrek, RunsMatchTheirOutputStatusAndFileBytes) {
          {"-w", "-t", "-a", "-c", "a.nsf"},
          written("a.nsf"),
          {{"a.nsf", tagged(kDemo, "", "", "")}}},
-        {"unusable files are reported in view mode",
-         {"text.txt", "lower.nsf", "three", "empty", "dir", "missing", ""},
-         not_nsf + not_nsf + not_nsf + not_nsf + not_nsf + "File open error!(in)\n" +
+        {"unusable files are reported in view mode; a FIFO does not block",
+         {"text.txt", "lower.nsf", "three", "empty", "dir", "fifo", "missing", ""},
+         not_nsf + not_nsf + not_nsf + not_nsf + not_nsf + not_nsf + "File open error!(in)\n" +
              "File open error!(in)\n",
-         {}},
+         {},
+         0,
+         "timeout 10 %"},
         {"unusable files are reported and left alone in write mode, none created",
-         {"-w", "-tX", "text.txt", "lower.nsf", "three", "empty", "dir", "missing", ""},
+         {"-w", "-tX", "text.txt", "lower.nsf", "three", "empty", "dir", "fifo", "missing", ""},
          not_nsf + not_nsf + not_nsf + not_nsf + "File open error!(apply)\n" +
-             "File open error!(apply)\n" + "File open error!(apply)\n",
+             "File open error!(apply)\n" + "File open error!(apply)\n" +
+             "File open error!(apply)\n",
+         {},
+         0,
+         "timeout 10 %"},
+        {"a terminal sees control characters as '?', and each line as it is made",
+         {kEvil, "/dev/stdin", "-w", kEvil},
+         evil_shown + "MARK\n" + demo_shown("/dev/stdin") + written("?[2J?name??1m.nsf"),
+         {},
+         0,
+         terminal},
+        {"a pipe gets names and tags byte for byte",
+         {kEvil},
+         shown(kEvil, kEvilTitle, kEvilArtist, kEvilCopyright),
          {}},
         {"short files read as zero past their end and grow to 110 on write",
          {"partial.nsf", "-w", "-aNew", "partial.nsf", "-cC", "bare.nsf"},
@@ -89,21 +140,27 @@ TEST_F(Ombrek, RunsMatchTheirOutputStatusAndFileBytes) {
          {},
          0,
          as_user + " %"},
-        {"a write stopped by the file-size limit is reported, not claimed",
-         {"-w", "-tX", "bare.nsf", "-v", "bare.nsf"},
-         "File write error!(apply)\n" + shown("bare.nsf", "", "", ""),
+        {"a write that would pass the file-size limit is not started",
+         {"-w", "-tNEWTITLE", "a.nsf", "-aNEWARTIST", "b.nsf", "bare.nsf"},
+         written("a.nsf") + "File write error!(apply)\n" + "File write error!(apply)\n",
+         {{"a.nsf", tagged(kDemo, "NEWTITLE", "Ombrek", "2026 Ombrek project")}},
+         0,
+         "prlimit --fsize=46 %"},
+        {"a write cut short puts the old bytes back",
+         {"-w", "-tNEWTITLE", "-aNEWARTIST", "a.nsf", "partial.nsf"},
+         "File write error!(apply)\nFile write error!(apply)\n",
          {},
          0,
-         "trap '' XFSZ && ulimit -f 0 && %"},
-        {"a pipe is viewed from its bytes in order",
+         fault("full")},
+        {"a pipe is viewed from its bytes in order, however they arrive",
          {"/dev/stdin"},
          demo_shown("/dev/stdin"),
          {},
          0,
-         "cat a.nsf | %"},
+         "(head -c 6 a.nsf; sleep 0.2; tail -c +7 a.nsf) | %"},
         {"a pipe cannot be written in place",
          {"-w", "-tX", "/dev/stdin"},
-         "File write error!(apply)\n",
+         "File open error!(apply)\n",
          {},
          0,
          "cat a.nsf | %"},
@@ -125,6 +182,25 @@ TEST_F(Ombrek, RunsMatchTheirOutputStatusAndFileBytes) {
          {{"a.nsf", demo_new}},
          0,
          fault("short")},
+        {"interrupted reads and writes are made again",
+         {"a.nsf", "-w", "-tNew", "a.nsf", "partial.nsf"},
+         demo_shown("a.nsf") + written("a.nsf") + written("partial.nsf"),
+         {{"a.nsf", demo_new}, {"partial.nsf", tagged(kPartial, "New", "", "")}},
+         0,
+         fault("eintr")},
+        {"a write that stores nothing is a failure",
+         {"-w", "-tNew", "a.nsf"},
+         "File write error!(apply)\n",
+         {},
+         0,
+         "timeout 10 " + fault("zero")},
+        {"no descriptor is left open",
+         twenty_twice,
+         twenty_out,
+         {{"a.nsf", demo_new}, {"b.nsf", demo_new}},
+         0,
+         "(ulimit -n 8 && exec %)"},
+        {"a small stack is enough", {"a.nsf"}, demo_shown("a.nsf"), {}, 0, "ulimit -s 64 && %"},
         {"a full standard output ends with status 1",
          {"-w", "-tNew", "a.nsf"},
          "",
@@ -139,6 +215,21 @@ TEST_F(Ombrek, RunsMatchTheirOutputStatusAndFileBytes) {
          1,
          "% >&-",
          "ombrek: write error on standard output: Bad file descriptor\n"},
+        {"a closed standard output is no error when nothing is printed",
+         {"-w", "-tNew"},
+         "",
+         {},
+         0,
+         "{ % >&- && % <&- >&-; }"},
+        {"a write to standard output that fails before the end is reported",
+         std::vector<std::string>(300, "-h"),
+         "",
+         {},
+         1,
+         // (LeakSanitizer cannot run under strace.)
+         "ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e trace=write "
+         "-e inject=write:error=EIO:when=1 % >/dev/null",
+         "ombrek: write error on standard output\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
@@ -154,13 +245,13 @@ TEST_F(Ombrek, RunsMatchTheirOutputStatusAndFileBytes) {
     }
 }
 
-TEST(Driver, MissingArgumentZeroShowsToolName) {
+/// What `run` prints on standard output, in this process.
+template <typename F> std::string captured(F run) {
     std::fflush(stdout);
     const int saved = dup(1);
     std::FILE *capture = std::tmpfile();
     dup2(fileno(capture), 1);
-    const char *const argv[] = {nullptr};
-    const int status = cli::run_ombrek(0, argv);
+    run();
     std::fflush(stdout);
     dup2(saved, 1);
     close(saved);
@@ -168,8 +259,44 @@ TEST(Driver, MissingArgumentZeroShowsToolName) {
     std::string out(4096, '\0');
     out.resize(std::fread(out.data(), 1, out.size(), capture));
     std::fclose(capture);
-    EXPECT_EQ(out, help("ombrek"));
-    EXPECT_EQ(status, -1);
+    return out;
+}
+
+TEST(Driver, MissingOrEmptyArgumentZeroShowsToolName) {
+    const char *const none[] = {nullptr};
+    const char *const empty[] = {"", nullptr};
+    for (const auto &[argc, argv] : {std::pair{0, none}, std::pair{1, empty}}) {
+        SCOPED_TRACE(argc);
+        int status = 0;
+        EXPECT_EQ(captured([&] { status = cli::run_ombrek(argc, argv, nsf::Display::raw); }),
+                  help("ombrek"));
+        EXPECT_EQ(status, -1);
+    }
+}
+
+TEST_F(Ombrek, FileOperationsReturnZeroOrMinusOne) {
+    const auto view = [](const char *file) { return nsf::view_tags(file, nsf::Display::raw); };
+    const auto title = [](std::uint64_t limit) {
+        return [limit](const char *file) {
+            return nsf::apply_tags(file, "T", nullptr, nullptr, nsf::Display::raw, limit);
+        };
+    };
+    const struct {
+        const char *file;
+        std::function<int(const char *)> operation;
+        int result;
+    } cases[] = {
+        {"a.nsf", view, 0},         {"text.txt", view, -1},          {"missing", view, -1},
+        {"a.nsf", title(46), 0},    {"a.nsf", title(45), -1},        {"text.txt", title(46), -1},
+        {"missing", title(46), -1}, {"fifo", title(UINT64_MAX), -1},
+    };
+    reset();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        int result = 0;
+        captured([&] { result = c.operation((dir_ / "t" / c.file).c_str()); });
+        EXPECT_EQ(result, c.result);
+    }
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 #include "nsf/tag_file.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 
 namespace cli {
 namespace {
@@ -26,18 +28,19 @@ void print_banner() {
     std::fputs(kBanner, stdout);
 }
 
-void print_help(const char *program_name) {
-    std::printf(kUsageFormat, program_name);
+void print_help(const char *program_name, nsf::Display display) {
+    nsf::print_shown(display, kUsageFormat, {program_name});
     std::fputs(kOptionList, stdout);
 }
 
 } // namespace
 
-int run_ombrek(int argc, const char *const argv[]) {
-    const char *program_name = argc > 0 && argv[0] != nullptr ? argv[0] : kProgramName;
+int run_ombrek(int argc, const char *const argv[], nsf::Display display) {
+    const char *program_name =
+        argc > 0 && argv[0] != nullptr && argv[0][0] != '\0' ? argv[0] : kProgramName;
     if (argc <= 1) {
         print_banner();
-        print_help(program_name);
+        print_help(program_name, display);
         return -1;
     }
     Mode mode = Mode::view;
@@ -45,14 +48,19 @@ int run_ombrek(int argc, const char *const argv[]) {
     // for the whole run; null means not set, and the file's field is kept.
     // A field takes at most its first 32 bytes, however long the text.
     std::array<const char *, nsf::kFields.size()> pending{};
+    std::optional<std::uint64_t> size_limit; // learnt at the first file written
+
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
         if (arg[0] != '-') {
-            if (mode == Mode::view)
-                nsf::view_tags(arg);
-            else
-                nsf::apply_tags(arg, pending[nsf::title], pending[nsf::artist],
-                                pending[nsf::copyright]);
+            if (mode == Mode::view) {
+                nsf::view_tags(arg, display);
+                continue;
+            }
+            if (!size_limit)
+                size_limit = nsf::file_size_limit();
+            nsf::apply_tags(arg, pending[nsf::title], pending[nsf::artist], pending[nsf::copyright],
+                            display, *size_limit);
             continue;
         }
         // The option letter is the second character; -t, -a and -c take the
@@ -61,7 +69,7 @@ int run_ombrek(int argc, const char *const argv[]) {
         case '?':
         case 'h':
             print_banner();
-            print_help(program_name);
+            print_help(program_name, display);
             break;
         case 't': pending[nsf::title] = arg + 2; break;
         case 'a': pending[nsf::artist] = arg + 2; break;

@@ -49,14 +49,16 @@ bool close_stdout() {
 
 int main(int argc, char *argv[]) {
     // Output goes out in large blocks when it is not a terminal (one write per
-    // few hundred files), and a line at a time when someone is watching.
+    // few hundred files), and a line at a time when someone is watching. The
+    // block is static, not on the stack, so that the tool runs under a stack
+    // limit as small as cat's; stdio fills it before it reads any of it.
     constexpr std::size_t kOutputBlock = std::size_t{64} * 1024;
-    // stdio fills the buffer before it reads any of it.
-    std::array<char, kOutputBlock> out_buffer; // NOLINT(cppcoreguidelines-pro-type-member-init)
+    static std::array<char, kOutputBlock> out_buffer;
     const bool terminal = isatty(STDOUT_FILENO) == 1;
     if (!terminal && errno == EBADF)
         hold_closed_stdout();
     std::setvbuf(stdout, out_buffer.data(), terminal ? _IOLBF : _IOFBF, out_buffer.size());
-    const int status = cli::run_ombrek(argc, argv);
+    const int status =
+        cli::run_ombrek(argc, argv, terminal ? nsf::Display::terminal : nsf::Display::raw);
     return close_stdout() ? status : 1;
 }

@@ -52,6 +52,9 @@ using Block = std::span<unsigned char, kBlockSize>;
 inline Block tag_block(Head &head) {
     return Block(head.data() + kBlockOffset, kBlockSize);
 }
+inline std::span<const unsigned char, kBlockSize> tag_block(const Head &head) {
+    return std::span<const unsigned char, kBlockSize>(head.data() + kBlockOffset, kBlockSize);
+}
 
 /// True when `head`, the bytes actually read from the start of a file, begins
 /// with the signature. Fewer than four bytes never pass.

@@ -2,11 +2,16 @@
 
 #include "nsf/tag_block.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <utility>
 
 namespace nsf {
 namespace {
@@ -16,80 +21,150 @@ constexpr char kOpenErrorApply[] = "File open error!(apply)\n";
 constexpr char kNotNsf[] = "the file is not NSF format\n";
 constexpr char kReadError[] = "File read error!(in)\n";
 constexpr char kWriteError[] = "File write error!(apply)\n";
-constexpr char kViewFormat[] =
-    "-------- file : %s --------\nTitle : %.*s\nArtist : %.*s\nCopyright : %.*s\n";
-constexpr char kApplyFormat[] = "-------- file : %s --------\n";
+constexpr std::string_view kViewFormat =
+    "-------- file : %s --------\nTitle : %s\nArtist : %s\nCopyright : %s\n";
+constexpr std::string_view kApplyFormat = "-------- file : %s --------\n";
 
-/// How much of a file's head was read, and whether reading stopped on an error
-/// rather than at the end of the file.
+/// How much of a file's head was read, and the error that stopped reading
+/// before the end of the file (0 when there was none).
 struct HeadRead {
     std::size_t count;
-    bool failed;
+    int error;
 };
+
+/// How a head is read: in order, as a view reads a pipe too, or by positioned
+/// reads, which fail at once (ESPIPE) on anything that cannot be updated in
+/// place.
+enum class Access : bool { in_order, positioned };
 
 /// Reads the head of the file open at `fd`. A regular file of at least
 /// kHeadSize bytes takes one read; the loop only matters for short files and
-/// for pipes, which may hand over fewer bytes than asked. Bytes past the end
-/// of the file stay as `head` held them (zero).
-HeadRead read_head(int fd, Head &head) {
-    HeadRead got{0, false};
+/// for pipes, which may hand over fewer bytes than asked, or none yet: the
+/// descriptor does not block, so poll waits for them. Bytes past the end of
+/// the file stay as `head` held them (zero).
+HeadRead read_head(int fd, Head &head, Access access) {
+    HeadRead got{0, 0};
     while (got.count < head.size()) {
-        const ssize_t n = read(fd, head.data() + got.count, head.size() - got.count);
+        unsigned char *into = head.data() + got.count;
+        const std::size_t wanted = head.size() - got.count;
+        const ssize_t n = access == Access::in_order
+                              ? read(fd, into, wanted)
+                              : pread(fd, into, wanted, static_cast<off_t>(got.count));
         if (n == 0)
             break;
-        if (n == -1) {
-            if (errno == EINTR)
-                continue;
-            got.failed = true;
-            break;
+        if (n > 0) {
+            got.count += static_cast<std::size_t>(n);
+            continue;
         }
-        got.count += static_cast<std::size_t>(n);
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN) {
+            pollfd ready{fd, POLLIN, 0};
+            if (poll(&ready, 1, -1) != -1 || errno == EINTR)
+                continue;
+        }
+        got.error = errno;
+        break;
     }
     return got;
 }
 
-/// Writes all of `block` at kBlockOffset with positioned writes. A short
-/// write is continued; one that cannot go on fails.
-bool write_block(int fd, std::span<const unsigned char> block) {
-    auto offset = static_cast<off_t>(kBlockOffset);
-    while (!block.empty()) {
-        const ssize_t n = pwrite(fd, block.data(), block.size(), offset);
-        if (n == -1 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        block = block.subspan(static_cast<std::size_t>(n));
-        offset += n;
+/// Writes `bytes` at `offset`, carrying on after a short or interrupted
+/// write. Returns how many were written: all of them, or fewer when a write
+/// failed or stored nothing.
+std::size_t write_at(int fd, std::span<const unsigned char> bytes, off_t offset) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            break;
     }
-    return true;
+    return done;
 }
 
-int text_length(std::string_view text) {
-    return static_cast<int>(text.size());
+/// Block offsets [begin, end) of given fields that lie side by side, moved
+/// with one positioned write.
+struct Stretch {
+    std::size_t begin, end;
+};
+
+/// Writes into the file open at `fd` the fields that `texts` holds a string
+/// for, and no other byte: two runs setting different fields of one file
+/// cannot undo each other. `old` is the head as read, `old_size` bytes of it
+/// from the file. Returns false when a write failed or would pass
+/// `size_limit`; the fields are then wholly old or wholly new.
+bool write_fields(int fd, const Head &old, std::size_t old_size,
+                  const std::array<const char *, kFields.size()> &texts, std::uint64_t size_limit) {
+    Head head = old;
+    const Block block = tag_block(head);
+    std::array<Stretch, kFields.size()> stretches{};
+    std::size_t count = 0;
+    for (Field field : {title, artist, copyright}) {
+        if (texts[field] == nullptr)
+            continue;
+        put_field(block, field, texts[field]);
+        const FieldSlot slot = kFields[field];
+        if (count > 0 && stretches[count - 1].end == slot.offset)
+            stretches[count - 1].end += slot.width;
+        else
+            stretches[count++] = {slot.offset, slot.offset + slot.width};
+    }
+    if (count == 0)
+        return true;
+    // A file that ends inside the block is completed to its end, the kept
+    // fields included, so that it holds a whole header afterwards.
+    const bool short_file = old_size < kHeadSize;
+    if (short_file) {
+        stretches[0] = {0, kBlockSize};
+        count = 1;
+    }
+    // Past the limit the kernel would cut the write short, or end the
+    // process, part-way through a field.
+    if (kBlockOffset + stretches[count - 1].end > size_limit)
+        return false;
+    const auto write_stretch = [&](const Stretch &stretch) {
+        const auto offset = static_cast<off_t>(kBlockOffset + stretch.begin);
+        const std::size_t length = stretch.end - stretch.begin;
+        const std::size_t done = write_at(fd, block.subspan(stretch.begin, length), offset);
+        if (done == length)
+            return true;
+        // Put back what this write changed: the old bytes, and the old end of
+        // a short file. Should that fail too, the disk has failed under us
+        // and nothing more can be done here.
+        (void)write_at(fd, tag_block(old).subspan(stretch.begin, done), offset);
+        if (short_file)
+            (void)ftruncate(fd, static_cast<off_t>(old_size));
+        return false;
+    };
+    return std::ranges::all_of(std::span(stretches.data(), count), write_stretch);
 }
 
 } // namespace
 
-int view_tags(const char *filename) {
-    const int fd = open(filename, O_RDONLY);
+int view_tags(const char *filename, Display display) {
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer; with it, a
+    // FIFO with none reads as empty. A terminal named as a file never becomes
+    // the controlling terminal.
+    const int fd = open(filename, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (fd == -1) {
         std::fputs(kOpenErrorView, stdout);
         return -1;
     }
     Head head{};
-    const HeadRead got = read_head(fd, head);
+    const HeadRead got = read_head(fd, head, Access::in_order);
     // A file that cannot yield its first four bytes, for whatever reason, fails
     // the signature rule; an error after that is a read error.
     const char *failure = !has_signature({head.data(), got.count}) ? kNotNsf
-                          : got.failed                             ? kReadError
+                          : got.error != 0                         ? kReadError
                                                                    : nullptr;
     if (failure == nullptr) {
-        const Block block = tag_block(head);
-        const std::string_view name = field_text(block, title);
-        const std::string_view author = field_text(block, artist);
-        const std::string_view notice = field_text(block, copyright);
-        std::printf(kViewFormat, filename, text_length(name), name.data(), text_length(author),
-                    author.data(), text_length(notice), notice.data());
+        const auto block = tag_block(std::as_const(head));
+        print_shown(display, kViewFormat,
+                    {filename, field_text(block, title), field_text(block, artist),
+                     field_text(block, copyright)});
     } else {
         std::fputs(failure, stdout);
     }
@@ -100,39 +175,46 @@ int view_tags(const char *filename) {
 }
 
 int apply_tags(const char *filename, const char *title_text, const char *artist_text,
-               const char *copyright_text) {
-    const int fd = open(filename, O_RDWR);
+               const char *copyright_text, Display display, std::uint64_t size_limit) {
+    const int fd = open(filename, O_RDWR | O_NONBLOCK | O_NOCTTY);
     if (fd == -1) {
         std::fputs(kOpenErrorApply, stdout);
         return -1;
     }
-    // The old block is read along with the signature so that fields no string
-    // was given for are written back exactly as they were.
+    // The old block is read along with the signature so that a short file
+    // keeps its fields when it is completed, and so that a failed write can be
+    // undone.
     Head head{};
-    const HeadRead got = read_head(fd, head);
+    const HeadRead got = read_head(fd, head, Access::positioned);
     const bool nsf = has_signature({head.data(), got.count});
-    bool written = false;
-    if (nsf && !got.failed) {
-        const Block block = tag_block(head);
-        const char *texts[] = {title_text, artist_text, copyright_text};
-        for (Field field : {title, artist, copyright})
-            if (texts[field] != nullptr)
-                put_field(block, field, texts[field]);
-        written = write_block(fd, block);
-    }
+    const bool written =
+        nsf && got.error == 0 &&
+        write_fields(fd, head, got.count, {title_text, artist_text, copyright_text}, size_limit);
     // Nothing is printed while the file is open for writing.
-    if (close(fd) == -1)
-        written = false;
+    const bool closed = close(fd) == 0;
+    if (got.error == ESPIPE) {
+        std::fputs(kOpenErrorApply, stdout);
+        return -1;
+    }
     if (!nsf) {
         std::fputs(kNotNsf, stdout);
         return -1;
     }
-    if (!written) {
+    if (!written || !closed) {
         std::fputs(kWriteError, stdout);
         return -1;
     }
-    std::printf(kApplyFormat, filename);
+    print_shown(display, kApplyFormat, {filename});
     return 0;
+}
+
+std::uint64_t file_size_limit() {
+    rlimit limit{};
+    // This cannot fail for RLIMIT_FSIZE; were it to, the kernel would still
+    // enforce the limit, only without the check that keeps fields whole.
+    if (getrlimit(RLIMIT_FSIZE, &limit) == -1 || limit.rlim_cur == RLIM_INFINITY)
+        return UINT64_MAX;
+    return limit.rlim_cur;
 }
 
 } // namespace nsf

@@ -3,15 +3,32 @@
 // result or failure message on standard output.
 #pragma once
 
+#include "nsf/print.h"
+
+#include <cstdint>
+
 namespace nsf {
 
-/// Prints the title, artist and copyright of the NSF file `filename`.
-/// Returns 0 when they were printed, -1 after a failure message.
-int view_tags(const char *filename);
+/// Prints the title, artist and copyright of the NSF file `filename`. Opening
+/// never blocks; a pipe is read as its bytes arrive, and a FIFO with no
+/// writer reads as empty. Returns 0 when they were printed, -1 after a
+/// failure message.
+int view_tags(const char *filename, Display display);
 
-/// Replaces the tag block of the NSF file `filename` in place, one field per
-/// string; a null string keeps its field exactly as the file holds it.
-/// Returns 0 when the block was written, -1 after a failure message.
-int apply_tags(const char *filename, const char *title, const char *artist, const char *copyright);
+/// Replaces, in place, the fields of the NSF file `filename` that a string is
+/// given for; a null string keeps its field, whose bytes are then not written
+/// at all, so a run that sets another field at the same time loses nothing.
+/// A file that cannot be updated in place (a pipe, a FIFO, a terminal) is
+/// refused before anything is read, and a write that would end past
+/// `size_limit` bytes is not started. A write cut short puts the old bytes
+/// back, so each field is either wholly old or wholly new.
+/// Returns 0 when the fields were written, -1 after a failure message.
+int apply_tags(const char *filename, const char *title, const char *artist, const char *copyright,
+               Display display, std::uint64_t size_limit);
+
+/// The largest file size this process may write (RLIMIT_FSIZE), learnt once
+/// before the first write of a run. A write past it would be cut short, or
+/// end the process with SIGXFSZ, part-way through a field.
+std::uint64_t file_size_limit();
 
 } // namespace nsf
