@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // Fuzzes the argument loop with arbitrary argument vectors. Input: arguments
 // separated by zero bytes. An argument that begins with '-' is passed as it
 // is; any other names one of the scratch folder's files, chosen by its first

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // What both fuzz targets share: a scratch folder of their own, whole-file
 // reads and writes, and a check that stops the run with a named reason.
 #pragma once

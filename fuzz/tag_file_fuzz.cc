@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // Fuzzes the two file operations on arbitrary file contents and tag texts.
 // Input: one byte whose low three bits say which of title, artist and
 // copyright are set and whose fourth says whether the output is shown as on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // Writes demo.nsf: a complete one-song NSF file whose code plays a square-wave
 // tone on the first pulse channel, switching between two notes every 32 frames.
 // Usage: make_demo OUTPUT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // What the end-to-end tests share: the sample, the tool's expected output,
 // and a fixture that runs the built tool in a folder of known files.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // Loaded into the tool with LD_PRELOAD, makes reads, writes and closes of
 // files fail the way a failing disk or network filesystem can, on demand:
 //   OMBREK_FAULT=read   a file yields its first 4 bytes, then reads fail (EIO)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // An independent NSF reader, the game-music playback library (libgme), must
 // read the tags the tool writes, and must play the same music after a write
 // as before it: proof that only the tag block was touched.

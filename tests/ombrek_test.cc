@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // End-to-end: runs the built tool in a fresh temporary folder and checks its
 // exact output, exit status and the bytes of every file before and after.
 

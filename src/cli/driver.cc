@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 #include "cli/driver.h"
 
 #include "nsf/tag_block.h"

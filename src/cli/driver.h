@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // The argument loop: one pass over the command line, left to right.
 #pragma once
 

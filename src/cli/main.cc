@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // Process entry: sets up standard output, runs the argument loop, and makes
 // sure everything printed actually reached standard output.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 #include "nsf/print.h"
 
 #include <cstdio>

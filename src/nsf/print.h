@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // The one path by which bytes from files and from the command line (tags,
 // file names) reach standard output.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 #include "nsf/tag_block.h"
 
 #include <algorithm>

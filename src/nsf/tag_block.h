@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // The only bytes of an NSF file this tool looks at: the signature at its start
 // and the tag block, the three fixed-width text fields that follow it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 #include "nsf/tag_file.h"
 
 #include "nsf/tag_block.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // The two file operations: show a file's tags, or store new ones in place.
 // Each opens, uses and closes its file within the call and prints its own
 // result or failure message on standard output.
