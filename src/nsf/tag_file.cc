@@ -133,11 +133,12 @@ bool write_fields(int fd, const Head &old, std::size_t old_size,
         if (done == length)
             return true;
         // Put back what this write changed: the old bytes, and the old end of
-        // a short file. Should that fail too, the disk has failed under us
-        // and nothing more can be done here.
-        (void)write_at(fd, tag_block(old).subspan(stretch.begin, done), offset);
-        if (short_file)
-            (void)ftruncate(fd, static_cast<off_t>(old_size));
+        // a short file. Should that fail too, the disk has failed under us;
+        // the write error is reported either way.
+        const bool put_back =
+            write_at(fd, tag_block(old).subspan(stretch.begin, done), offset) == done &&
+            (!short_file || ftruncate(fd, static_cast<off_t>(old_size)) == 0);
+        (void)put_back;
         return false;
     };
     return std::ranges::all_of(std::span(stretches.data(), count), write_stretch);
