@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <utility>
 
 #include <unistd.h>
 
@@ -266,10 +265,14 @@ template <typename F> std::string captured(F run) {
 TEST(Driver, MissingOrEmptyArgumentZeroShowsToolName) {
     const char *const none[] = {nullptr};
     const char *const empty[] = {"", nullptr};
-    for (const auto &[argc, argv] : {std::pair{0, none}, std::pair{1, empty}}) {
-        SCOPED_TRACE(argc);
+    const struct {
+        int argc;
+        const char *const *argv;
+    } cases[] = {{0, none}, {1, empty}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.argc);
         int status = 0;
-        EXPECT_EQ(captured([&] { status = cli::run_ombrek(argc, argv, nsf::Display::raw); }),
+        EXPECT_EQ(captured([&] { status = cli::run_ombrek(c.argc, c.argv, nsf::Display::raw); }),
                   help("ombrek"));
         EXPECT_EQ(status, -1);
     }

@@ -56,7 +56,8 @@ TEST(TagBlock, FieldShowsTextUpToFirstZeroAndAtMost31Bytes) {
 }
 
 TEST(TagBlock, PutFieldZeroFillsAndCutsAtFieldWidth) {
-    for (std::size_t length : {0, 1, 31, 32, 33, 63, 5000}) {
+    const std::size_t lengths[] = {0, 1, 31, 32, 33, 63, 5000};
+    for (const std::size_t length : lengths) {
         SCOPED_TRACE(length);
         const std::string text(length, 'A');
         for (nsf::Field field : {nsf::title, nsf::artist, nsf::copyright}) {
