@@ -50,7 +50,6 @@ int run_ombrek(int argc, const char *const argv[], nsf::Display display) {
     // A field takes at most its first 32 bytes, however long the text.
     std::array<const char *, nsf::kFields.size()> pending{};
     std::optional<std::uint64_t> size_limit; // learnt at the first file written
-
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
         if (arg[0] != '-') {

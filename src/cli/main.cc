@@ -52,7 +52,7 @@ int main(int argc, char *argv[]) {
     // Output goes out in large blocks when it is not a terminal (one write per
     // few hundred files), and a line at a time when someone is watching. The
     // block is static, not on the stack, so that the tool runs under a stack
-    // limit as small as cat's; stdio fills it before it reads any of it.
+    // limit as small as cat's.
     constexpr std::size_t kOutputBlock = std::size_t{64} * 1024;
     static std::array<char, kOutputBlock> out_buffer;
     const bool terminal = isatty(STDOUT_FILENO) == 1;
