@@ -12,7 +12,6 @@
 #include <sys/resource.h>
 #include <sys/types.h>
 #include <unistd.h>
-#include <utility>
 
 namespace nsf {
 namespace {
@@ -163,7 +162,7 @@ int view_tags(const char *filename, Display display) {
                           : got.error != 0                         ? kReadError
                                                                    : nullptr;
     if (failure == nullptr) {
-        const auto block = tag_block(std::as_const(head));
+        const Block block = tag_block(head);
         print_shown(display, kViewFormat,
                     {filename, field_text(block, title), field_text(block, artist),
                      field_text(block, copyright)});
