@@ -9,7 +9,7 @@ source "$1"
 cd "$(mktemp -d)"
 trap 'rm -rf "$PWD"' EXIT
 mkdir 'dir x'
-touch 'a b.nsf' 'C D.NSF' 'dir x/in.nsf' notes.txt nsf ./-x
+touch 'a b.nsf' 'C D.NSF' 'dir x/in.nsf' notes.txt nsf ./-x ./-t.nsf
 
 status=0
 while IFS=: read -r word expected; do
@@ -21,7 +21,7 @@ while IFS=: read -r word expected; do
         status=1
     fi
 done <<'CASES'
-:C D.NSF|a b.nsf|dir x
+:./-t.nsf|C D.NSF|a b.nsf|dir x
 a\ b:a b.nsf
 'C:C D.NSF
 dir\ x/:dir x/in.nsf

@@ -11,21 +11,34 @@
 //                       write is interrupted (EINTR) before it starts
 //   OMBREK_FAULT=trace  each positioned write is made, then reported on
 //                       standard error as "pwrite OFFSET LENGTH"
+//   OMBREK_FAULT=eio    the first positioned write stores 40 bytes at most,
+//                       and every one after it fails (EIO)
+//   OMBREK_FAULT=fsize  the file-size limit drops to 100 bytes before the
+//                       first positioned write, as `prlimit --pid` would
+//   OMBREK_FAULT=lease  a non-blocking open fails (EWOULDBLOCK), as it does
+//                       on a file under a lease
 // Descriptors 0 to 2 are never touched.
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
 
-bool fault(int fd, const char *kind) {
+bool fault(const char *kind) {
     const char *set = std::getenv("OMBREK_FAULT");
-    return fd > STDERR_FILENO && set != nullptr && std::strcmp(set, kind) == 0;
+    return set != nullptr && std::strcmp(set, kind) == 0;
+}
+
+bool fault(int fd, const char *kind) {
+    return fd > STDERR_FILENO && fault(kind);
 }
 
 template <typename F> F *next(const char *name) {
@@ -78,12 +91,22 @@ extern "C" ssize_t pread64(int fd, void *buffer, size_t count, off_t offset) {
 extern "C" ssize_t pwrite(int fd, const void *buffer, size_t count, off_t offset) {
     static auto *const real = next<ssize_t(int, const void *, size_t, off_t)>("pwrite");
     constexpr off_t kFull = 50;
+    static int writes = 0;
+    const rlimit lowered{100, RLIM_INFINITY}; // the hard limit the tests run with
     if (interrupted(fd))
         return -1;
     if (fault(fd, "zero"))
         return 0;
     if (fault(fd, "short"))
         count = std::min<size_t>(count, 1);
+    if (fault(fd, "eio") && ++writes > 1) {
+        errno = EIO;
+        return -1;
+    }
+    if (fault(fd, "eio"))
+        count = std::min<size_t>(count, 40);
+    if (fault(fd, "fsize"))
+        setrlimit(RLIMIT_FSIZE, &lowered);
     if (fault(fd, "full")) {
         if (offset >= kFull) {
             errno = ENOSPC;
@@ -100,6 +123,22 @@ extern "C" ssize_t pwrite(int fd, const void *buffer, size_t count, off_t offset
 extern "C" ssize_t pwrite64(int fd, const void *buffer, size_t count, off_t offset) {
     return pwrite(fd, buffer, count, offset);
 }
+
+extern "C" int open(const char *path, int flags, ...) {
+    static auto *const real = next<int(const char *, int, ...)>("open");
+    va_list rest;
+    va_start(rest, flags);
+    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(rest, mode_t) : 0;
+    va_end(rest);
+    if ((flags & O_NONBLOCK) != 0 && fault("lease")) {
+        errno = EWOULDBLOCK;
+        return -1;
+    }
+    return real(path, flags, mode);
+}
+
+// The same function under its large-file name.
+extern "C" int open64(const char *path, int flags, ...) __attribute__((alias("open")));
 
 extern "C" int close(int fd) {
     static auto *const real = next<int(int)>("close");

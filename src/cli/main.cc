@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -55,6 +56,11 @@ int main(int argc, char *argv[]) {
     // limit as small as cat's.
     constexpr std::size_t kOutputBlock = std::size_t{64} * 1024;
     static std::array<char, kOutputBlock> out_buffer;
+    // A write past the file-size limit (ulimit -f, perhaps lowered while the
+    // run goes on) then fails with EFBIG instead of ending the process: a
+    // field is put back like after any failed write, and output to a file
+    // that reaches the limit gives status 1 and its line on standard error.
+    (void)std::signal(SIGXFSZ, SIG_IGN); // cannot fail for this signal
     const bool terminal = isatty(STDOUT_FILENO) == 1;
     if (!terminal && errno == EBADF)
         hold_closed_stdout();

@@ -54,6 +54,10 @@ HeadRead read_head(int fd, Head &head, Access access) {
             break;
         if (n > 0) {
             got.count += static_cast<std::size_t>(n);
+            // Four bytes decide a file that is not NSF; a pipe's writer may
+            // never send more, or never close.
+            if (got.count >= kSignature.size() && !has_signature({head.data(), got.count}))
+                break;
             continue;
         }
         if (errno == EINTR)
@@ -121,8 +125,8 @@ bool write_fields(int fd, const Head &old, std::size_t old_size,
         stretches[0] = {0, kBlockSize};
         count = 1;
     }
-    // Past the limit the kernel would cut the write short, or end the
-    // process, part-way through a field.
+    // Past the limit the kernel would cut the write short part-way through
+    // a field; better not to start it.
     if (kBlockOffset + stretches[count - 1].end > size_limit)
         return false;
     const auto write_stretch = [&](const Stretch &stretch) {
@@ -132,24 +136,37 @@ bool write_fields(int fd, const Head &old, std::size_t old_size,
         if (done == length)
             return true;
         // Put back what this write changed: the old bytes, and the old end of
-        // a short file. Should that fail too, the disk has failed under us;
-        // the write error is reported either way.
-        const bool put_back =
-            write_at(fd, tag_block(old).subspan(stretch.begin, done), offset) == done &&
-            (!short_file || ftruncate(fd, static_cast<off_t>(old_size)) == 0);
-        (void)put_back;
+        // a short file. A short file is cut back even when the old bytes
+        // could not be put back, since every byte written past its old end
+        // goes with the cut. Should either fail, the disk has failed under
+        // us; the write error is reported either way.
+        [[maybe_unused]] const bool put_back =
+            write_at(fd, tag_block(old).subspan(stretch.begin, done), offset) == done;
+        [[maybe_unused]] const bool cut_back =
+            !short_file || ftruncate(fd, static_cast<off_t>(old_size)) == 0;
         return false;
     };
     return std::ranges::all_of(std::span(stretches.data(), count), write_stretch);
 }
 
+/// Opens `filename` with `flags`. Without O_NONBLOCK, opening a FIFO would
+/// wait for a writer; with it, a FIFO with none reads as empty. But a regular
+/// file under a lease (an SMB oplock, an NFS delegation) refuses a
+/// non-blocking open with EWOULDBLOCK: opened again without it, the lease is
+/// broken and its holder waited for, at most the system's lease-break time,
+/// as any other program's open waits. A terminal named as a file never
+/// becomes the controlling terminal.
+int open_file(const char *filename, int flags) {
+    const int fd = open(filename, flags | O_NONBLOCK | O_NOCTTY);
+    if (fd == -1 && errno == EWOULDBLOCK)
+        return open(filename, flags | O_NOCTTY);
+    return fd;
+}
+
 } // namespace
 
 int view_tags(const char *filename, Display display) {
-    // Without O_NONBLOCK, opening a FIFO would wait for a writer; with it, a
-    // FIFO with none reads as empty. A terminal named as a file never becomes
-    // the controlling terminal.
-    const int fd = open(filename, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    const int fd = open_file(filename, O_RDONLY);
     if (fd == -1) {
         std::fputs(kOpenErrorView, stdout);
         return -1;
@@ -177,7 +194,7 @@ int view_tags(const char *filename, Display display) {
 
 int apply_tags(const char *filename, const char *title_text, const char *artist_text,
                const char *copyright_text, Display display, std::uint64_t size_limit) {
-    const int fd = open(filename, O_RDWR | O_NONBLOCK | O_NOCTTY);
+    const int fd = open_file(filename, O_RDWR);
     if (fd == -1) {
         std::fputs(kOpenErrorApply, stdout);
         return -1;

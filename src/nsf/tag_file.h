@@ -28,8 +28,9 @@ int apply_tags(const char *filename, const char *title, const char *artist, cons
                Display display, std::uint64_t size_limit);
 
 /// The largest file size this process may write (RLIMIT_FSIZE), learnt once
-/// before the first write of a run. A write past it would be cut short, or
-/// end the process with SIGXFSZ, part-way through a field.
+/// before the first write of a run. A write past it would be cut short
+/// part-way through a field; should the limit be lowered later in the run,
+/// such a write fails (EFBIG, SIGXFSZ being ignored) and is put back.
 std::uint64_t file_size_limit();
 
 } // namespace nsf
