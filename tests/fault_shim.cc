@@ -21,7 +21,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -124,17 +123,14 @@ extern "C" ssize_t pwrite64(int fd, const void *buffer, size_t count, off_t offs
     return pwrite(fd, buffer, count, offset);
 }
 
+// The tool never creates a file, so there is no mode to pass on.
 extern "C" int open(const char *path, int flags, ...) {
     static auto *const real = next<int(const char *, int, ...)>("open");
-    va_list rest;
-    va_start(rest, flags);
-    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(rest, mode_t) : 0;
-    va_end(rest);
     if ((flags & O_NONBLOCK) != 0 && fault("lease")) {
         errno = EWOULDBLOCK;
         return -1;
     }
-    return real(path, flags, mode);
+    return real(path, flags);
 }
 
 // The same function under its large-file name.
