@@ -24,7 +24,7 @@ struct Row {
     std::map<std::string, std::string> changed; // files whose bytes change
     int status = 0;
     std::string shell = "%", err = "";
-    friend void PrintTo(const Row &row, std::ostream *out) { *out << row.label; }
+    friend void PrintTo(const Row &row, std::ostream *os) { *os << row.label; }
 };
 
 std::vector<Row> rows() {
