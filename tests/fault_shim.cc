@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-// Loaded into the tool with LD_PRELOAD, makes reads, writes and closes of
+// Loaded into the tool with LD_PRELOAD, makes opens, reads, writes and closes of
 // files fail the way a failing disk or network filesystem can, on demand:
 //   OMBREK_FAULT=read   a file yields its first 4 bytes, then reads fail (EIO)
 //   OMBREK_FAULT=close  closing a file fails (EIO) after it was closed
@@ -11,12 +11,9 @@
 //                       write is interrupted (EINTR) before it starts
 //   OMBREK_FAULT=trace  each positioned write is made, then reported on
 //                       standard error as "pwrite OFFSET LENGTH"
-//   OMBREK_FAULT=eio    the first positioned write stores 40 bytes at most,
-//                       and every one after it fails (EIO)
-//   OMBREK_FAULT=fsize  the file-size limit drops to 100 bytes before the
-//                       first positioned write, as `prlimit --pid` would
-//   OMBREK_FAULT=lease  a non-blocking open fails (EWOULDBLOCK), as it does
-//                       on a file under a lease
+//   OMBREK_FAULT=eio    the first positioned write stores 40 bytes; later ones fail (EIO)
+//   OMBREK_FAULT=fsize  each positioned write first lowers the file-size limit to 100
+//   OMBREK_FAULT=lease  a non-blocking open fails (EWOULDBLOCK), as under a lease
 // Descriptors 0 to 2 are never touched.
 
 #include <algorithm>

@@ -11,14 +11,15 @@
 namespace nsf {
 
 /// Prints the title, artist and copyright of the NSF file `filename`. Opening
-/// never blocks; a pipe is read as its bytes arrive, and a FIFO with no
-/// writer reads as empty. Returns 0 when they were printed, -1 after a
-/// failure message.
+/// waits for nothing but a lease holder; a pipe is read as its bytes arrive,
+/// up to four that are not the signature, and a FIFO with no writer reads as
+/// empty. Returns 0 when they were printed, -1 after a failure message.
 int view_tags(const char *filename, Display display);
 
 /// Replaces, in place, the fields of the NSF file `filename` that a string is
 /// given for; a null string keeps its field, whose bytes are then not written
-/// at all, so a run that sets another field at the same time loses nothing.
+/// at all, so a run that sets another field at the same time loses nothing
+/// (unless the file is shorter than the header, which is completed whole).
 /// A file that cannot be updated in place (a pipe, a FIFO, a terminal) is
 /// refused before anything is read, and a write that would end past
 /// `size_limit` bytes is not started. A write cut short puts the old bytes
