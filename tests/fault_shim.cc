@@ -14,6 +14,8 @@
 //   OMBREK_FAULT=eio    the first positioned write stores 40 bytes; later ones fail (EIO)
 //   OMBREK_FAULT=fsize  each positioned write first lowers the file-size limit to 100
 //   OMBREK_FAULT=lease  a non-blocking open fails (EWOULDBLOCK), as under a lease
+//   OMBREK_FAULT=eagain a read or positioned read fails (EAGAIN) while the
+//                       descriptor has O_NONBLOCK, as a FUSE file's may
 // Descriptors 0 to 2 are never touched.
 
 #include <algorithm>
@@ -52,6 +54,14 @@ bool interrupted(int fd) {
     return last;
 }
 
+/// In "eagain" mode, true while `fd` does not block; the read then fails.
+bool not_yet(int fd) {
+    if (!fault(fd, "eagain") || (fcntl(fd, F_GETFL) & O_NONBLOCK) == 0)
+        return false;
+    errno = EAGAIN;
+    return true;
+}
+
 /// In "read" mode, the bytes a read at `at` may yield: none past the first 4.
 bool read_fails(int fd, off_t at, size_t &count) {
     if (!fault(fd, "read"))
@@ -68,14 +78,14 @@ bool read_fails(int fd, off_t at, size_t &count) {
 
 extern "C" ssize_t read(int fd, void *buffer, size_t count) {
     static auto *const real = next<ssize_t(int, void *, size_t)>("read");
-    if (interrupted(fd) || read_fails(fd, lseek(fd, 0, SEEK_CUR), count))
+    if (interrupted(fd) || not_yet(fd) || read_fails(fd, lseek(fd, 0, SEEK_CUR), count))
         return -1;
     return real(fd, buffer, count);
 }
 
 extern "C" ssize_t pread(int fd, void *buffer, size_t count, off_t offset) {
     static auto *const real = next<ssize_t(int, void *, size_t, off_t)>("pread");
-    if (interrupted(fd) || read_fails(fd, offset, count))
+    if (interrupted(fd) || not_yet(fd) || read_fails(fd, offset, count))
         return -1;
     return real(fd, buffer, count, offset);
 }

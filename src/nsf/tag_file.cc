@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/resource.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -37,11 +36,21 @@ struct HeadRead {
 /// place.
 enum class Access : bool { in_order, positioned };
 
+/// Makes the descriptor `fd`, opened with O_NONBLOCK, wait from now on.
+/// Returns false when it already waited, or when that cannot be changed.
+bool make_blocking(int fd) {
+    const int flags = fcntl(fd, F_GETFL);
+    return flags != -1 && (flags & O_NONBLOCK) != 0 &&
+           fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != -1;
+}
+
 /// Reads the head of the file open at `fd`. A regular file of at least
 /// kHeadSize bytes takes one read; the loop only matters for short files and
-/// for pipes, which may hand over fewer bytes than asked, or none yet: the
-/// descriptor does not block, so poll waits for them. Bytes past the end of
-/// the file stay as `head` held them (zero).
+/// for pipes, which may hand over fewer bytes than asked, or none yet. The
+/// first "none yet" (EAGAIN) makes the descriptor wait, as cat's does: a pipe
+/// then waits for its writer, and a regular file on a filesystem that honours
+/// O_NONBLOCK (FUSE) for its bytes, where poll would report it ready at once.
+/// Bytes past the end of the file stay as `head` held them (zero).
 HeadRead read_head(int fd, Head &head, Access access) {
     HeadRead got{0, 0};
     while (got.count < head.size()) {
@@ -60,13 +69,8 @@ HeadRead read_head(int fd, Head &head, Access access) {
                 break;
             continue;
         }
-        if (errno == EINTR)
+        if (errno == EINTR || (errno == EAGAIN && make_blocking(fd)))
             continue;
-        if (errno == EAGAIN) {
-            pollfd ready{fd, POLLIN, 0};
-            if (poll(&ready, 1, -1) != -1 || errno == EINTR)
-                continue;
-        }
         got.error = errno;
         break;
     }
@@ -136,14 +140,17 @@ bool write_fields(int fd, const Head &old, std::size_t old_size,
         if (done == length)
             return true;
         // Put back what this write changed: the old bytes, and the old end of
-        // a short file. A short file is cut back even when the old bytes
-        // could not be put back, since every byte written past its old end
-        // goes with the cut. Should either fail, the disk has failed under
-        // us; the write error is reported either way.
+        // a short file that this write stored bytes past. The cut is made
+        // even when the old bytes could not be put back, since every byte
+        // written past the old end goes with it; it is made only then, since
+        // it sets the file's times and would cut off what another program
+        // appended since the read. Should either fail, the disk has failed
+        // under us; the write error is reported either way.
         [[maybe_unused]] const bool put_back =
             write_at(fd, tag_block(old).subspan(stretch.begin, done), offset) == done;
+        const bool grew = done > 0 && kBlockOffset + stretch.begin + done > old_size;
         [[maybe_unused]] const bool cut_back =
-            !short_file || ftruncate(fd, static_cast<off_t>(old_size)) == 0;
+            !grew || ftruncate(fd, static_cast<off_t>(old_size)) == 0;
         return false;
     };
     return std::ranges::all_of(std::span(stretches.data(), count), write_stretch);
