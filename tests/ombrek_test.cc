@@ -29,6 +29,8 @@ struct Row {
 
 std::vector<Row> rows() {
     const std::string long_artist(5000, 'L');
+    const std::string final_fantasy = "ファイナルファンタジーIII";      // 3 bytes a character
+    const std::string overlong = std::string(30, 'x') + "\xE0\x80\x80"; // no character
     const std::string unknown = "Unknown option\n";
     const std::string not_nsf = "the file is not NSF format\n";
     const std::string as_user =
@@ -96,6 +98,12 @@ std::vector<Row> rows() {
          written("a.nsf") +
              shown("a.nsf", std::string(31, 'T'), std::string(31, 'L'), "\xC3\xA9\xFF\x80"),
          {{"a.nsf", tagged(kDemo, std::string(32, 'T'), long_artist, "\xC3\xA9\xFF\x80")}}},
+        {"a longer text is cut before a UTF-8 character the cut would split, and only then",
+         {"-w", "-t" + final_fantasy, "-a" + std::string(30, 'a') + "\xF0\x9F\x8E\xB5",
+          "-c" + overlong, "a.nsf"},
+         written("a.nsf"),
+         {{"a.nsf", tagged(kDemo, final_fantasy.substr(0, 30), std::string(30, 'a'),
+                           overlong.substr(0, 32))}}},
         {"all strings empty zero the whole block",
          {"-w", "-t", "-a", "-c", "a.nsf"},
          written("a.nsf"),
@@ -200,12 +208,20 @@ std::vector<Row> rows() {
          {{"a.nsf", demo_new}, {"partial.nsf", tagged(kPartial, "New", "", "")}},
          0,
          fault("eintr")},
-        {"a write that stores nothing is a failure",
-         {"-w", "-tNew", "a.nsf"},
-         "File write error!(apply)\n",
+        {"a write that stores nothing is a failure, and leaves even a short file's time",
+         {"-w", "-tNew", "a.nsf", "bare.nsf"},
+         "File write error!(apply)\nFile write error!(apply)\n",
          {},
          0,
-         "timeout 10 " + fault("zero")},
+         "{ touch -d @1 bare.nsf && timeout 10 " + fault("zero") +
+             " && find bare.nsf -mmin +1 >&2; }",
+         "bare.nsf\n"},
+        {"a file that answers EAGAIN while it does not block is read as cat reads it",
+         {"a.nsf", "-w", "-tNew", "b.nsf"},
+         demo_shown("a.nsf") + written("b.nsf"),
+         {{"b.nsf", demo_new}},
+         0,
+         "timeout 10 " + fault("eagain")},
         {"no descriptor is left open",
          forty,
          forty_out,

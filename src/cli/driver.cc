@@ -47,7 +47,8 @@ int run_ombrek(int argc, const char *const argv[], nsf::Display display) {
     Mode mode = Mode::view;
     // The strings set by -t, -a and -c point at the option's text, which lives
     // for the whole run; null means not set, and the file's field is kept.
-    // A field takes at most its first 32 bytes, however long the text.
+    // A field takes at most the first 32 bytes of the text, never part of a
+    // UTF-8 character.
     std::array<const char *, nsf::kFields.size()> pending{};
     std::optional<std::uint64_t> size_limit; // learnt at the first file written
     for (int i = 1; i < argc; ++i) {
