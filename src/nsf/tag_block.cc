@@ -51,7 +51,7 @@ std::size_t kept_length(std::string_view text, std::size_t width) {
     if (text.size() <= width)
         return text.size();
     for (std::size_t start = width; start-- > 0 && width - start < 4;)
-        if (utf8_length(text.substr(start)) > width - start)
+        if (utf8_length({text.data() + start, text.size() - start}) > width - start)
             return start;
     return width;
 }
