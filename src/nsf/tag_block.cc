@@ -22,23 +22,37 @@ std::string_view field_text(std::span<const unsigned char, kBlockSize> block, Fi
 
 namespace {
 
+// UTF-8 byte ranges: a character of two to four bytes starts with a lead
+// byte and goes on with continuation bytes.
+constexpr unsigned char kFirstLead = 0xC2, kFirstLead3 = 0xE0, kFirstLead4 = 0xF0, kLastLead = 0xF4;
+constexpr unsigned char kSurrogateLead = 0xED;
+constexpr unsigned char kFirstContinuation = 0x80, kLastContinuation = 0xBF;
+
 /// The length of the well-formed UTF-8 character of two to four bytes that
 /// `text` begins with, or 0 when it begins with none: an ASCII byte, a stray
 /// continuation byte, an overlong form, a surrogate or a cut sequence.
 std::size_t utf8_length(std::string_view text) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    if (text.empty() || byte(0) < 0xC2 || byte(0) > 0xF4)
+    if (text.empty() || byte(0) < kFirstLead || byte(0) > kLastLead)
         return 0;
     const unsigned char lead = byte(0);
-    const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    // The second byte's range rules out overlong forms, surrogates and
-    // code points past U+10FFFF.
-    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    const std::size_t length = lead < kFirstLead3 ? 2 : lead < kFirstLead4 ? 3 : 4;
+    // The second byte's range rules out overlong forms (E0, F0), surrogates
+    // (ED) and code points past U+10FFFF (F4).
+    unsigned char low = kFirstContinuation;
+    unsigned char high = kLastContinuation;
+    if (lead == kFirstLead3)
+        low = 0xA0; // NOLINT(*-magic-numbers): E0 80..9F would be overlong
+    else if (lead == kFirstLead4)
+        low = 0x90; // NOLINT(*-magic-numbers): F0 80..8F would be overlong
+    else if (lead == kSurrogateLead)
+        high = 0x9F; // NOLINT(*-magic-numbers): ED A0..BF are surrogates
+    else if (lead == kLastLead)
+        high = 0x8F; // NOLINT(*-magic-numbers): F4 90.. is past U+10FFFF
     if (text.size() < length || byte(1) < low || byte(1) > high)
         return 0;
     for (std::size_t i = 2; i < length; ++i)
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
+        if (byte(i) < kFirstContinuation || byte(i) > kLastContinuation)
             return 0;
     return length;
 }
