@@ -12,7 +12,7 @@
 namespace cli {
 namespace {
 
-constexpr char kBanner[] = "Ombrek version 0.01\n";
+constexpr char kBanner[] = "Ombrek version " OMBREK_VERSION "\n";
 constexpr char kUsageFormat[] = "\nUsage %s : [options] filenames...\n";
 constexpr char kOptionList[] = " -t[title]\t\t set title string\n"
                                " -a[artist]\t\t set artist string\n"
