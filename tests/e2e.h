@@ -33,7 +33,7 @@ inline const std::string kHelp =
     " -v\t\t\t view info in file\n -?,-h\t\t\t display this help\n";
 
 inline std::string help(const std::string &program) {
-    return "Ombrek version 0.01\n\nUsage " + program + " : [options] filenames...\n" + kHelp;
+    return "Ombrek version " OMBREK_VERSION "\n\nUsage " + program + " : [options] filenames...\n" + kHelp;
 }
 inline std::string shown(const std::string &file, const std::string &title,
                          const std::string &artist, const std::string &copyright) {
@@ -91,8 +91,8 @@ struct Result {
 class Ombrek : public testing::Test {
   protected:
     void SetUp() override {
-        char name[] = "/tmp/ombrek-test-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
+        std::string name = (fs::temp_directory_path() / "ombrek-test-XXXXXX").string();
+        ASSERT_NE(mkdtemp(name.data()), nullptr);
         dir_ = name;
     }
     void TearDown() override { fs::remove_all(dir_); }
@@ -127,7 +127,7 @@ class Ombrek : public testing::Test {
              at = shell.find('%', at + invocation.size()))
             shell.replace(at, 1, invocation);
         const std::string command =
-            "cd " + (dir_ / "t").string() + " && " + shell + " 2>" + (dir_ / "err").string();
+            "cd '" + (dir_ / "t").string() + "' && " + shell + " 2>'" + (dir_ / "err").string() + "'";
         std::FILE *pipe = popen(command.c_str(), "r");
         std::string out(64 * 1024, '\0');
         out.resize(std::fread(out.data(), 1, out.size(), pipe));

@@ -16,7 +16,9 @@
 //   OMBREK_FAULT=lease  a non-blocking open fails (EWOULDBLOCK), as under a lease
 //   OMBREK_FAULT=eagain a read or positioned read fails (EAGAIN) while the
 //                       descriptor has O_NONBLOCK, as a FUSE file's may
-// Descriptors 0 to 2 are never touched.
+// Descriptors 0 to 2 are never touched. With OMBREK_FAULT set, the shim says
+// "fault shim loaded" on standard error as the process starts, so a row whose
+// shim did not load (a static tool, a path the loader cannot take) fails.
 
 #include <algorithm>
 #include <cerrno>
@@ -63,7 +65,7 @@ bool not_yet(int fd) {
 }
 
 /// In "read" mode, the bytes a read at `at` may yield: none past the first 4.
-bool read_fails(int fd, off_t at, size_t &count) {
+bool read_fails(int fd, off64_t at, size_t &count) {
     if (!fault(fd, "read"))
         return false;
     if (at >= 4) {
@@ -74,29 +76,25 @@ bool read_fails(int fd, off_t at, size_t &count) {
     return false;
 }
 
-} // namespace
-
-extern "C" ssize_t read(int fd, void *buffer, size_t count) {
-    static auto *const real = next<ssize_t(int, void *, size_t)>("read");
-    if (interrupted(fd) || not_yet(fd) || read_fails(fd, lseek(fd, 0, SEEK_CUR), count))
-        return -1;
-    return real(fd, buffer, count);
+[[gnu::constructor]] void announce() {
+    if (std::getenv("OMBREK_FAULT") != nullptr)
+        (void)!write(STDERR_FILENO, "fault shim loaded\n", 18);
 }
 
-extern "C" ssize_t pread(int fd, void *buffer, size_t count, off_t offset) {
-    static auto *const real = next<ssize_t(int, void *, size_t, off_t)>("pread");
-    if (interrupted(fd) || not_yet(fd) || read_fails(fd, offset, count))
+/// A positioned read, with the faults of the mode, at a 32- or 64-bit offset.
+template <typename Offset>
+ssize_t positioned_read(ssize_t (*real)(int, void *, size_t, Offset), int fd, void *buffer,
+                        size_t count, Offset offset) {
+    if (interrupted(fd) || not_yet(fd) || read_fails(fd, static_cast<off64_t>(offset), count))
         return -1;
     return real(fd, buffer, count, offset);
 }
 
-extern "C" ssize_t pread64(int fd, void *buffer, size_t count, off_t offset) {
-    return pread(fd, buffer, count, offset);
-}
-
-extern "C" ssize_t pwrite(int fd, const void *buffer, size_t count, off_t offset) {
-    static auto *const real = next<ssize_t(int, const void *, size_t, off_t)>("pwrite");
-    constexpr off_t kFull = 50;
+/// A positioned write, with the faults of the mode, at a 32- or 64-bit offset.
+template <typename Offset>
+ssize_t positioned_write(ssize_t (*real)(int, const void *, size_t, Offset), int fd,
+                         const void *buffer, size_t count, Offset offset) {
+    constexpr Offset kFull = 50;
     static int writes = 0;
     const rlimit lowered{100, RLIM_INFINITY}; // the hard limit the tests run with
     if (interrupted(fd))
@@ -126,13 +124,8 @@ extern "C" ssize_t pwrite(int fd, const void *buffer, size_t count, off_t offset
     return n;
 }
 
-extern "C" ssize_t pwrite64(int fd, const void *buffer, size_t count, off_t offset) {
-    return pwrite(fd, buffer, count, offset);
-}
-
-// The tool never creates a file, so there is no mode to pass on.
-extern "C" int open(const char *path, int flags, ...) {
-    static auto *const real = next<int(const char *, int, ...)>("open");
+/// An open, refused in "lease" mode when it would not block.
+int opened(int (*real)(const char *, int, ...), const char *path, int flags) {
     if ((flags & O_NONBLOCK) != 0 && fault("lease")) {
         errno = EWOULDBLOCK;
         return -1;
@@ -140,8 +133,47 @@ extern "C" int open(const char *path, int flags, ...) {
     return real(path, flags);
 }
 
-// The same function under its large-file name.
-extern "C" int open64(const char *path, int flags, ...) __attribute__((alias("open")));
+} // namespace
+
+extern "C" ssize_t read(int fd, void *buffer, size_t count) {
+    static auto *const real = next<ssize_t(int, void *, size_t)>("read");
+    if (interrupted(fd) || not_yet(fd) || read_fails(fd, lseek(fd, 0, SEEK_CUR), count))
+        return -1;
+    return real(fd, buffer, count);
+}
+
+// A 32-bit tool built with 64-bit offsets calls the ...64 forms; a 64-bit one
+// the plain forms, which there are the same functions.
+extern "C" ssize_t pread(int fd, void *buffer, size_t count, off_t offset) {
+    static auto *const real = next<ssize_t(int, void *, size_t, off_t)>("pread");
+    return positioned_read(real, fd, buffer, count, offset);
+}
+
+extern "C" ssize_t pread64(int fd, void *buffer, size_t count, off64_t offset) {
+    static auto *const real = next<ssize_t(int, void *, size_t, off64_t)>("pread64");
+    return positioned_read(real, fd, buffer, count, offset);
+}
+
+extern "C" ssize_t pwrite(int fd, const void *buffer, size_t count, off_t offset) {
+    static auto *const real = next<ssize_t(int, const void *, size_t, off_t)>("pwrite");
+    return positioned_write(real, fd, buffer, count, offset);
+}
+
+extern "C" ssize_t pwrite64(int fd, const void *buffer, size_t count, off64_t offset) {
+    static auto *const real = next<ssize_t(int, const void *, size_t, off64_t)>("pwrite64");
+    return positioned_write(real, fd, buffer, count, offset);
+}
+
+// The tool never creates a file, so there is no mode to pass on.
+extern "C" int open(const char *path, int flags, ...) {
+    static auto *const real = next<int(const char *, int, ...)>("open");
+    return opened(real, path, flags);
+}
+
+extern "C" int open64(const char *path, int flags, ...) {
+    static auto *const real = next<int(const char *, int, ...)>("open64");
+    return opened(real, path, flags);
+}
 
 extern "C" int close(int fd) {
     static auto *const real = next<int(int)>("close");
