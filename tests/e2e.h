@@ -33,7 +33,8 @@ inline const std::string kHelp =
     " -v\t\t\t view info in file\n -?,-h\t\t\t display this help\n";
 
 inline std::string help(const std::string &program) {
-    return "Ombrek version " OMBREK_VERSION "\n\nUsage " + program + " : [options] filenames...\n" + kHelp;
+    return "Ombrek version " OMBREK_VERSION "\n\nUsage " + program + " : [options] filenames...\n" +
+           kHelp;
 }
 inline std::string shown(const std::string &file, const std::string &title,
                          const std::string &artist, const std::string &copyright) {
@@ -126,8 +127,8 @@ class Ombrek : public testing::Test {
         for (auto at = shell.find('%'); at != std::string::npos;
              at = shell.find('%', at + invocation.size()))
             shell.replace(at, 1, invocation);
-        const std::string command =
-            "cd '" + (dir_ / "t").string() + "' && " + shell + " 2>'" + (dir_ / "err").string() + "'";
+        const std::string command = "cd '" + (dir_ / "t").string() + "' && " + shell + " 2>'" +
+                                    (dir_ / "err").string() + "'";
         std::FILE *pipe = popen(command.c_str(), "r");
         std::string out(64 * 1024, '\0');
         out.resize(std::fread(out.data(), 1, out.size(), pipe));
