@@ -59,13 +59,16 @@ std::size_t utf8_length(std::string_view text) {
 
 /// How many bytes of `text` a field of `width` bytes keeps: all of a text
 /// that fits; else `width`, moved back to the first byte of a well-formed
-/// UTF-8 character that the cut would split. Other bytes (Latin-1,
-/// Shift-JIS, broken sequences) are cut at `width`.
+/// UTF-8 character that the cut would split or that would end in the last
+/// byte, which a view never shows (it would show the character's first
+/// bytes alone). Other bytes (Latin-1, Shift-JIS, broken sequences) are cut
+/// at `width`.
 std::size_t kept_length(std::string_view text, std::size_t width) {
+    constexpr std::size_t kLongestCharacter = 4;
     if (text.size() <= width)
         return text.size();
-    for (std::size_t start = width; start-- > 0 && width - start < 4;)
-        if (utf8_length({text.data() + start, text.size() - start}) > width - start)
+    for (std::size_t start = width; start-- > 0 && width - start <= kLongestCharacter;)
+        if (utf8_length({text.data() + start, text.size() - start}) >= width - start)
             return start;
     return width;
 }

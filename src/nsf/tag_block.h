@@ -68,7 +68,8 @@ std::string_view field_text(std::span<const unsigned char, kBlockSize> block, Fi
 
 /// Replaces a whole field with `text`: its bytes, then zeros to the end of the
 /// field. Text longer than the field keeps only its first width bytes, or
-/// fewer where that cut would split a UTF-8 character, which then goes whole
+/// fewer where that cut would split a UTF-8 character or keep one in the
+/// field's last byte, which is never shown: that character then goes whole
 /// (a text of exactly the field's width fills it with no zero); the next
 /// field is never touched.
 void put_field(Block block, Field field, std::string_view text);
