@@ -104,8 +104,6 @@ class Ombrek : public testing::Test {
         fs::remove_all(dir_ / "t");
         fs::create_directories(dir_ / "t" / "dir");
         ASSERT_EQ(mkfifo((dir_ / "t" / "fifo").c_str(), 0644), 0);
-        fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec,
-                        fs::perm_options::add);
         for (const auto &[name, bytes] : kFiles)
             std::ofstream(dir_ / "t" / name, std::ios::binary) << bytes;
         fs::permissions(dir_ / "t" / "ro.nsf", fs::perms::owner_read | fs::perms::others_read);
