@@ -3,8 +3,9 @@
 # Completes words after "ombrek " in bash, zsh and fish, in a folder of known
 # names, and checks what each offers: bash's function driven as bash drives
 # it (COMP_LINE, COMP_POINT, COMP_WORDS split at : as bash splits them), with
-# and without the caller's glob options; fish by `complete -C`; zsh by typing
-# Tab on its own pseudo-terminal and reading what it inserted. Each case: the
+# and without the caller's glob options; fish by `complete -C`; zsh, and a
+# real bash with bash-completion loaded, by typing Tab on a pseudo-terminal
+# and reading what it inserted. Each case: the
 # word, and the candidates sorted and joined by '|', a newline in one written
 # \n, a folder with its /.
 #   completion_test.sh COMPLETION-FOLDER
@@ -14,7 +15,7 @@ comp=$(realpath "$1")
 source "$comp/ombrek"
 cd "$(mktemp -d "${TMPDIR:-/tmp}/ombrek-completion-XXXXXX")" && mkdir t && cd t || exit 1
 trap 'rm -rf "${PWD%/t}"' EXIT
-mkdir 'dir x'
+mkdir 'dir x' w && touch w/c:d.nsf w/d.nsf && ln -s missing gone.nsf
 touch 'a b.nsf' 'C D.NSF' 'dir x/in.nsf' notes.txt nsf ./-x ./-t.nsf $'x\na b.nsf' 'Mega Man 2: W.nsf' ' D.nsf'
 export HOME=$PWD
 status=0
@@ -44,6 +45,25 @@ for w in "${@:2}"; do
     print -r -- "${${(Q)${(z)line}[2]}//$'\n'/\\n}${${(M)line% }:+ }"
 done
 ZSH
+# What Tab makes of each word in an interactive bash, the characters $2 taken
+# out of COMP_WORDBREAKS, as a user's setup may (a colon, npm's =).
+cat >../bash-tab <<'ZSH'
+zmodload zsh/zpty && zpty -b b 'bash --norc --noprofile -i' || exit 1
+zpty -w b "source /usr/share/bash-completion/bash_completion; source ${(q)1}
+    COMP_WORDBREAKS=\${COMP_WORDBREAKS//[${2}]}
+    bind -x '\"\\C-x\": printf %s \"\$READLINE_LINE\" >../bash-line; READLINE_LINE='"
+for w in "${@:3}"; do
+    rm -f ../bash-line && zpty -n -w b "ombrek $w"$'\t' && sleep 0.3 && zpty -n -w b $'\C-x'
+    for i in {1..30}; do [[ -e ../bash-line ]] && break || sleep 0.1; done
+    print -r -- "$(<../bash-line)|"
+done
+ZSH
+# shellcheck disable=SC2016 # the words as typed
+for breaks in ':=' Q; do
+    check "real bash, without [$breaks] in COMP_WORDBREAKS" '' "$(zsh -f ../bash-tab "$comp/ombrek" "$breaks" \
+        '-w -tX w/c:d' '$HOME/dir\ x/' '${HOME}/w/c:' gon | paste -sd '#')" \
+        'ombrek -w -tX w/c:d.nsf |#ombrek $HOME/dir\ x/in.nsf |#ombrek ${HOME}/w/c:d.nsf |#ombrek gon|'
+done
 # shellcheck disable=SC2016 # fish's own variables
 echo 'source $argv[1]; complete -C "ombrek $argv[2]"' >../fish-complete
 # shellcheck disable=SC2088 # the words as typed
@@ -65,7 +85,7 @@ while IFS='>' read -r expected zsh; do
     [[ $word == '~' ]] || check fish "$word" "$(fish -N ../fish-complete "$comp/ombrek.fish" "$word" |
         cut -f1 | grep -v -e "$drop" | joined)" "$(printf %b "${expected//|/\\n}" | grep -v -e "$drop" | joined)"
 done <<'CASES'
- D.nsf|./-t.nsf|C D.NSF|Mega Man 2: W.nsf|a b.nsf|dir x/|x\na b.nsf
+ D.nsf|./-t.nsf|C D.NSF|Mega Man 2: W.nsf|a b.nsf|dir x/|w/|x\na b.nsf
 x\na b.nsf
 ~/dir x/
 a b.nsf
@@ -79,6 +99,6 @@ dir x/in.nsf
 ./-t.nsf
 
  W.nsf
-~/ D.nsf|~/-t.nsf|~/C D.NSF|~/Mega Man 2: W.nsf|~/a b.nsf|~/dir x/|~/x\na b.nsf>=
+~/ D.nsf|~/-t.nsf|~/C D.NSF|~/Mega Man 2: W.nsf|~/a b.nsf|~/dir x/|~/w/|~/x\na b.nsf>=
 CASES
 exit "$status"
