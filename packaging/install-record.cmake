@@ -3,22 +3,36 @@
 # keeps a record of what a complete install wrote, for the uninstall target,
 # which removes just that (packaging/uninstall). The record goes first, so
 # that after an install that fails there is none to lead the uninstall to an
-# earlier install, elsewhere. cpack's installs, one component at a time into a
-# folder of its own, leave the record of the last real install alone.
-if(CMAKE_INSTALL_COMPONENT)
+# earlier install, elsewhere. cpack's installs leave the record of the last
+# real install alone: those one component at a time, and those of every
+# generator, which stage into a _CPack_Packages folder.
+if(CMAKE_INSTALL_COMPONENT OR "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/" MATCHES "/_CPack_Packages/")
   return()
 endif()
 
 if(ombrek_step STREQUAL "begin")
-  file(REMOVE "${ombrek_record}")
-  # The install creates the doc folder, and the uninstall removes it, only
-  # when it was not there before.
   # The prefix, as CMake names the files it writes, and where they are written.
   string(REGEX REPLACE "/+$" "" ombrek_prefix "${CMAKE_INSTALL_PREFIX}")
   set(ombrek_root "$ENV{DESTDIR}${ombrek_prefix}")
+  # The install creates the doc folders, and the uninstall removes them, only
+  # when they were not there before: an install again into the same place
+  # keeps the folders that the one before it created.
   set(ombrek_new_dirs "")
+  if(EXISTS "${ombrek_record}")
+    file(STRINGS "${ombrek_record}" old)
+    list(FIND old "destdir $ENV{DESTDIR}" at_destdir)
+    list(FIND old "prefix ${ombrek_prefix}" at_prefix)
+    if(at_destdir EQUAL 1 AND at_prefix EQUAL 2)
+      foreach(line IN LISTS old)
+        if(line MATCHES "^dir ")
+          string(APPEND ombrek_new_dirs "${line}\n")
+        endif()
+      endforeach()
+    endif()
+  endif()
+  file(REMOVE "${ombrek_record}")
   foreach(dir "${ombrek_docdir}" "${ombrek_docdir}/examples")
-    if(NOT EXISTS "${ombrek_root}/${dir}")
+    if(NOT EXISTS "${ombrek_root}/${dir}" AND NOT ombrek_new_dirs MATCHES "(^|\n)dir ${dir}\n")
       string(APPEND ombrek_new_dirs "dir ${dir}\n")
     endif()
   endforeach()
@@ -30,7 +44,11 @@ endif()
 # list cannot hold whole is recorded as such: the uninstall then refuses.
 set(lines "")
 set(refusal "")
-if(ombrek_root MATCHES "\n")
+if(NOT ombrek_prefix MATCHES "^/")
+  set(refusal "the prefix ${ombrek_prefix} is relative; install again with an absolute one")
+elseif(NOT "$ENV{DESTDIR}" STREQUAL "" AND NOT "$ENV{DESTDIR}" MATCHES "^/")
+  set(refusal "DESTDIR $ENV{DESTDIR} is relative; install again with an absolute one")
+elseif(ombrek_root MATCHES "\n")
   set(refusal "the prefix holds a newline")
 elseif(ombrek_root MATCHES "[];[]")
   set(refusal "the prefix holds a ; [ or ], which CMake's list of the files it wrote cannot keep apart")
