@@ -3,51 +3,13 @@
 // sure everything printed actually reached standard output.
 
 #include "cli/driver.h"
+#include "nsf/print.h"
 
 #include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
-
-namespace {
-
-/// With standard output closed, the next file opened would take its
-/// descriptor and output could land in a user's file. Holding the descriptor
-/// with /dev/null opened read-only keeps files off it and makes every write
-/// to standard output fail, which the end-of-run check then reports.
-void hold_closed_stdout() {
-    const int fd = open("/dev/null", O_RDONLY);
-    if (fd == -1 || fd == STDOUT_FILENO)
-        return;
-    // Should this fail, the files are still safe: nothing is printed while a
-    // file is open for writing, and a read-only one refuses the bytes.
-    (void)dup2(fd, STDOUT_FILENO);
-    (void)close(fd);
-}
-
-/// Flushes and closes standard output. A write that failed earlier in the run
-/// or in this last flush (a full disk, a closed descriptor) is reported on
-/// standard error, the only channel left, so that a cut-off listing never
-/// passes as success.
-bool close_stdout() {
-    const bool failed_earlier = std::ferror(stdout) != 0;
-    if (std::fclose(stdout) != 0) {
-        const int error = errno;
-        std::fprintf(stderr, "%s: write error on standard output: %s\n", cli::kProgramName,
-                     std::strerror(error));
-        return false;
-    }
-    if (failed_earlier) {
-        std::fprintf(stderr, "%s: write error on standard output\n", cli::kProgramName);
-        return false;
-    }
-    return true;
-}
-
-} // namespace
 
 int main(int argc, char *argv[]) {
     // Output goes out in large blocks when it is not a terminal (one write per
@@ -63,9 +25,9 @@ int main(int argc, char *argv[]) {
     (void)std::signal(SIGXFSZ, SIG_IGN); // cannot fail for this signal
     const bool terminal = isatty(STDOUT_FILENO) == 1;
     if (!terminal && errno == EBADF)
-        hold_closed_stdout();
+        nsf::hold_closed_stdout();
     std::setvbuf(stdout, out_buffer.data(), terminal ? _IOLBF : _IOFBF, out_buffer.size());
     const int status =
         cli::run_ombrek(argc, argv, terminal ? nsf::Display::terminal : nsf::Display::raw);
-    return close_stdout() ? status : 1;
+    return nsf::close_stdout(cli::kProgramName) ? status : 1;
 }

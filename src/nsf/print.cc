@@ -1,31 +1,91 @@
 // SPDX-License-Identifier: ISC
 #include "nsf/print.h"
 
-#include <cstdio>
+#include "nsf/tag_block.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace nsf {
 namespace {
 
-/// Control characters are C0 (0x00-0x1F), DEL, and C1 (U+0080-U+009F), which
-/// UTF-8 writes as 0xC2 0x80 to 0xC2 0x9F and some terminals obey. Each shows
-/// as one '?'; every other byte, UTF-8 or not, is shown as it is.
-void put_text(std::string_view text, Display display) {
-    if (display == Display::raw) {
-        fwrite_unlocked(text.data(), 1, text.size(), stdout);
-        return;
-    }
-    for (std::size_t i = 0; i < text.size(); ++i) {
+constexpr unsigned char kDel = 0x7F;
+constexpr unsigned char kC1Lead = 0xC2;
+
+/// True for C0 and DEL.
+bool is_c0(unsigned char byte) {
+    return byte < 0x20 || byte == kDel; // NOLINT(*-magic-numbers): the first printable byte
+}
+
+/// True when `text` begins with a C1 control, U+0080 to U+009F, which UTF-8
+/// writes as 0xC2 0x80 to 0xC2 0x9F and some terminals obey.
+bool starts_c1(std::string_view text) {
+    return text.size() >= 2 && static_cast<unsigned char>(text[0]) == kC1Lead &&
+           (static_cast<unsigned char>(text[1]) & 0xE0) == 0x80; // NOLINT(*-magic-numbers)
+}
+
+void put_escaped(std::FILE *stream, std::string_view text) {
+    const auto put_hex = [stream](unsigned char byte) {
+        constexpr char kDigits[] = "0123456789ABCDEF";
+        putc_unlocked('\\', stream);
+        putc_unlocked('x', stream);
+        putc_unlocked(kDigits[byte >> 4U], stream);
+        putc_unlocked(kDigits[byte & 0xFU], stream);
+    };
+    for (std::size_t i = 0; i < text.size();) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        const bool c0 = byte < 0x20 || byte == 0x7F;
-        const bool c1 = byte == 0xC2 && i + 1 < text.size() &&
-                        (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
-        if (c1)
+        const char *named = byte == '\\'   ? "\\\\"
+                            : byte == '\t' ? "\\t"
+                            : byte == '\n' ? "\\n"
+                            : byte == '\r' ? "\\r"
+                                           : nullptr;
+        if (named != nullptr) {
+            fputs_unlocked(named, stream);
             ++i;
-        putc_unlocked(c0 || c1 ? '?' : byte, stdout);
+            continue;
+        }
+        if (byte < 0x80) { // NOLINT(*-magic-numbers): ASCII
+            if (is_c0(byte))
+                put_hex(byte);
+            else
+                putc_unlocked(byte, stream);
+            ++i;
+            continue;
+        }
+        const std::size_t length = utf8_length(text.substr(i));
+        if (length == 0 || starts_c1(text.substr(i))) {
+            for (std::size_t end = i + (length == 0 ? 1 : length); i < end; ++i)
+                put_hex(static_cast<unsigned char>(text[i]));
+            continue;
+        }
+        fwrite_unlocked(text.data() + i, 1, length, stream);
+        i += length;
     }
 }
 
 } // namespace
+
+/// Control characters are C0 (0x00-0x1F), DEL, and C1; each shows on a
+/// terminal as one '?'; every other byte, UTF-8 or not, is shown as it is.
+void put_shown(std::FILE *stream, std::string_view text, Display display) {
+    if (display == Display::raw) {
+        fwrite_unlocked(text.data(), 1, text.size(), stream);
+        return;
+    }
+    if (display == Display::escaped) {
+        put_escaped(stream, text);
+        return;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool c1 = starts_c1(text.substr(i));
+        if (c1)
+            ++i;
+        putc_unlocked(is_c0(byte) || c1 ? '?' : byte, stream);
+    }
+}
 
 void print_shown(Display display, std::string_view format,
                  std::initializer_list<std::string_view> texts) {
@@ -34,10 +94,35 @@ void print_shown(Display display, std::string_view format,
         if (mark == std::string_view::npos)
             break;
         fwrite_unlocked(format.data(), 1, mark, stdout);
-        put_text(text, display);
+        put_shown(stdout, text, display);
         format.remove_prefix(mark + 2);
     }
     fwrite_unlocked(format.data(), 1, format.size(), stdout);
+}
+
+void hold_closed_stdout() {
+    const int fd = open("/dev/null", O_RDONLY);
+    if (fd == -1 || fd == STDOUT_FILENO)
+        return;
+    // Should this fail, the files are still safe: nothing is printed while a
+    // file is open for writing, and a read-only one refuses the bytes.
+    (void)dup2(fd, STDOUT_FILENO);
+    (void)close(fd);
+}
+
+bool close_stdout(const char *program) {
+    const bool failed_earlier = std::ferror(stdout) != 0;
+    if (std::fclose(stdout) != 0) {
+        const int error = errno;
+        std::fprintf(stderr, "%s: write error on standard output: %s\n", program,
+                     std::strerror(error));
+        return false;
+    }
+    if (failed_earlier) {
+        std::fprintf(stderr, "%s: write error on standard output\n", program);
+        return false;
+    }
+    return true;
 }
 
 } // namespace nsf

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: ISC
 // The one path by which bytes from files and from the command line (tags,
-// file names) reach standard output.
+// file names) reach the user.
 #pragma once
 
+#include <cstdio>
 #include <initializer_list>
 #include <string_view>
 
@@ -11,12 +12,29 @@ namespace nsf {
 /// How untrusted text is shown. Piped or redirected output gets every byte
 /// as it is; a terminal gets each control character as '?', as `ls -q` does,
 /// so that a tag or a file name cannot clear the screen, set the clipboard or
-/// forge a line.
-enum class Display : bool { raw, terminal };
+/// forge a line. Escaped text keeps every byte and stays one line of UTF-8:
+/// \\, \t, \n, \r, and \xHH for every other control character (C0, DEL, C1)
+/// and every byte that is not part of a UTF-8 character.
+enum class Display : unsigned char { raw, terminal, escaped };
 
 /// Prints `format`, one of the program's own messages, on standard output
 /// with each "%s" replaced by the next of `texts`, shown as `display` says.
 void print_shown(Display display, std::string_view format,
                  std::initializer_list<std::string_view> texts);
+
+/// With standard output closed, the next file opened would take its
+/// descriptor and output could land in a user's file. Holds the descriptor
+/// with /dev/null opened read-only: files stay off it, and every write to
+/// standard output fails, which close_stdout then reports.
+void hold_closed_stdout();
+
+/// Flushes and closes standard output. A write that failed earlier in the run
+/// or in this last flush (a full disk, a closed descriptor) is reported on
+/// standard error as `program`'s, the only channel left, so that a cut-off
+/// listing never passes as success. Returns false then.
+bool close_stdout(const char *program);
+
+/// Prints `text` on `stream`, shown as `display` says.
+void put_shown(std::FILE *stream, std::string_view text, Display display);
 
 } // namespace nsf

@@ -11,13 +11,26 @@ bool has_signature(std::span<const unsigned char> head) {
            std::equal(kSignature.begin(), kSignature.end(), head.begin());
 }
 
-std::string_view field_text(std::span<const unsigned char, kBlockSize> block, Field field) {
-    const FieldSlot slot = kFields[field];
-    const auto *begin = block.data() + slot.offset;
-    const auto *end = std::find(begin, begin + slot.width - 1, 0);
+namespace {
+
+/// A field's bytes up to the first zero among its first `limit`.
+std::string_view text_within(std::span<const unsigned char, kBlockSize> block, Field field,
+                             std::size_t limit) {
+    const auto *begin = block.data() + kFields[field].offset;
+    const auto *end = std::find(begin, begin + limit, 0);
     // The field's bytes are shown as they are: the same bytes, seen as chars.
     return {reinterpret_cast<const char *>(begin), // NOLINT(*-reinterpret-cast)
             static_cast<std::size_t>(end - begin)};
+}
+
+} // namespace
+
+std::string_view field_text(std::span<const unsigned char, kBlockSize> block, Field field) {
+    return text_within(block, field, kFields[field].width - 1);
+}
+
+std::string_view stored_text(std::span<const unsigned char, kBlockSize> block, Field field) {
+    return text_within(block, field, kFields[field].width);
 }
 
 namespace {
@@ -28,9 +41,8 @@ constexpr unsigned char kFirstLead = 0xC2, kFirstLead3 = 0xE0, kFirstLead4 = 0xF
 constexpr unsigned char kSurrogateLead = 0xED;
 constexpr unsigned char kFirstContinuation = 0x80, kLastContinuation = 0xBF;
 
-/// The length of the well-formed UTF-8 character of two to four bytes that
-/// `text` begins with, or 0 when it begins with none: an ASCII byte, a stray
-/// continuation byte, an overlong form, a surrogate or a cut sequence.
+} // namespace
+
 std::size_t utf8_length(std::string_view text) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     if (text.empty() || byte(0) < kFirstLead || byte(0) > kLastLead)
@@ -56,6 +68,8 @@ std::size_t utf8_length(std::string_view text) {
             return 0;
     return length;
 }
+
+namespace {
 
 /// How many bytes of `text` a field of `width` bytes keeps: all of a text
 /// that fits; else `width`, moved back to the first byte of a well-formed

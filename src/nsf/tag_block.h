@@ -66,6 +66,15 @@ bool has_signature(std::span<const unsigned char> head);
 /// whatever the file holds there.
 std::string_view field_text(std::span<const unsigned char, kBlockSize> block, Field field);
 
+/// The text a field stores: its bytes up to the first zero, all 32 of them
+/// when it holds none (the view shows at most 31).
+std::string_view stored_text(std::span<const unsigned char, kBlockSize> block, Field field);
+
+/// The length of the well-formed UTF-8 character of two to four bytes that
+/// `text` begins with, or 0 when it begins with none: an ASCII byte, a stray
+/// continuation byte, an overlong form, a surrogate or a cut sequence.
+std::size_t utf8_length(std::string_view text);
+
 /// Replaces a whole field with `text`: its bytes, then zeros to the end of the
 /// field. Text longer than the field keeps only its first width bytes, or
 /// fewer where that cut would split a UTF-8 character or keep one in the

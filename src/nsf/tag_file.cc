@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <utility>
 
 namespace nsf {
 namespace {
@@ -79,16 +81,19 @@ HeadRead read_head(int fd, Head &head, Access access) {
 
 /// Writes `bytes` at `offset`, carrying on after a short or interrupted
 /// write. Returns how many were written: all of them, or fewer when a write
-/// failed or stored nothing.
+/// failed (errno says why) or stored nothing (errno is then EIO).
 std::size_t write_at(int fd, std::span<const unsigned char> bytes, off_t offset) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n =
             pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
-        if (n > 0)
+        if (n > 0) {
             done += static_cast<std::size_t>(n);
-        else if (n == 0 || errno != EINTR)
+        } else if (n == 0 || errno != EINTR) {
+            if (n == 0)
+                errno = EIO;
             break;
+        }
     }
     return done;
 }
@@ -102,18 +107,19 @@ struct Stretch {
 /// Writes into the file open at `fd` the fields that `texts` holds a string
 /// for, and no other byte: two runs setting different fields of one file
 /// cannot undo each other. `old` is the head as read, `old_size` bytes of it
-/// from the file. Returns false when a write failed or would pass
-/// `size_limit`; the fields are then wholly old or wholly new.
-bool write_fields(int fd, const Head &old, std::size_t old_size,
-                  const std::array<const char *, kFields.size()> &texts, std::uint64_t size_limit) {
+/// from the file. Returns 0, or the error of a write that failed (EFBIG for
+/// one that would pass `size_limit`); the fields are then wholly old or
+/// wholly new.
+int write_fields(int fd, const Head &old, std::size_t old_size, const Texts &texts,
+                 std::uint64_t size_limit) {
     Head head = old;
     const Block block = tag_block(head);
     std::array<Stretch, kFields.size()> stretches{};
     std::size_t count = 0;
     for (Field field : {title, artist, copyright}) {
-        if (texts[field] == nullptr)
+        if (!texts[field])
             continue;
-        put_field(block, field, texts[field]);
+        put_field(block, field, *texts[field]);
         const FieldSlot slot = kFields[field];
         if (count > 0 && stretches[count - 1].end == slot.offset)
             stretches[count - 1].end += slot.width;
@@ -121,7 +127,7 @@ bool write_fields(int fd, const Head &old, std::size_t old_size,
             stretches[count++] = {slot.offset, slot.offset + slot.width};
     }
     if (count == 0)
-        return true;
+        return 0;
     // A file that ends inside the block is completed to its end, the kept
     // fields included, so that it holds a whole header afterwards.
     const bool short_file = old_size < kHeadSize;
@@ -132,13 +138,15 @@ bool write_fields(int fd, const Head &old, std::size_t old_size,
     // Past the limit the kernel would cut the write short part-way through
     // a field; better not to start it.
     if (kBlockOffset + stretches[count - 1].end > size_limit)
-        return false;
+        return EFBIG;
+    int error = 0;
     const auto write_stretch = [&](const Stretch &stretch) {
         const auto offset = static_cast<off_t>(kBlockOffset + stretch.begin);
         const std::size_t length = stretch.end - stretch.begin;
         const std::size_t done = write_at(fd, block.subspan(stretch.begin, length), offset);
         if (done == length)
             return true;
+        error = errno;
         // Put back what this write changed: the old bytes, and the old end of
         // a short file that this write stored bytes past. The cut is made
         // even when the old bytes could not be put back, since every byte
@@ -153,7 +161,7 @@ bool write_fields(int fd, const Head &old, std::size_t old_size,
             !grew || ftruncate(fd, static_cast<off_t>(old_size)) == 0;
         return false;
     };
-    return std::ranges::all_of(std::span(stretches.data(), count), write_stretch);
+    return std::ranges::all_of(std::span(stretches.data(), count), write_stretch) ? 0 : error;
 }
 
 /// Opens `filename` with `flags`. Without O_NONBLOCK, opening a FIFO would
@@ -172,65 +180,91 @@ int open_file(const char *filename, int flags) {
 
 } // namespace
 
-int view_tags(const char *filename, Display display) {
+Result read_tags(const char *filename, Head &head, FileId *id) {
     const int fd = open_file(filename, O_RDONLY);
-    if (fd == -1) {
-        std::fputs(kOpenErrorView, stdout);
-        return -1;
+    if (fd == -1)
+        return {Outcome::cannot_open, errno};
+    struct stat status {};
+    if (id != nullptr) {
+        if (fstat(fd, &status) == -1) {
+            const int error = errno;
+            (void)close(fd);
+            return {Outcome::cannot_open, error};
+        }
+        *id = {status.st_dev, status.st_ino};
     }
-    Head head{};
     const HeadRead got = read_head(fd, head, Access::in_order);
+    // The descriptor was only read from: closing it cannot lose anything, and
+    // the tags read are complete whatever close reports.
+    (void)close(fd);
     // A file that cannot yield its first four bytes, for whatever reason, fails
     // the signature rule; an error after that is a read error.
-    const char *failure = !has_signature({head.data(), got.count}) ? kNotNsf
-                          : got.error != 0                         ? kReadError
-                                                                   : nullptr;
-    if (failure == nullptr) {
-        const Block block = tag_block(head);
-        print_shown(display, kViewFormat,
-                    {filename, field_text(block, title), field_text(block, artist),
-                     field_text(block, copyright)});
-    } else {
-        std::fputs(failure, stdout);
-    }
-    // The descriptor was only read from: closing it cannot lose anything, and
-    // the tags shown are complete whatever close reports.
-    (void)close(fd);
-    return failure == nullptr ? 0 : -1;
+    if (!has_signature({head.data(), got.count}))
+        return {Outcome::not_nsf, 0};
+    if (got.error != 0)
+        return {Outcome::read_error, got.error};
+    return {Outcome::done, 0};
 }
 
-int apply_tags(const char *filename, const char *title_text, const char *artist_text,
-               const char *copyright_text, Display display, std::uint64_t size_limit) {
+Result write_tags(const char *filename, const Texts &texts, std::uint64_t size_limit) {
     const int fd = open_file(filename, O_RDWR);
-    if (fd == -1) {
-        std::fputs(kOpenErrorApply, stdout);
-        return -1;
-    }
+    if (fd == -1)
+        return {Outcome::cannot_open, errno};
     // The old block is read along with the signature so that a short file
     // keeps its fields when it is completed, and so that a failed write can be
     // undone.
     Head head{};
     const HeadRead got = read_head(fd, head, Access::positioned);
     const bool nsf = has_signature({head.data(), got.count});
-    const bool written =
-        nsf && got.error == 0 &&
-        write_fields(fd, head, got.count, {title_text, artist_text, copyright_text}, size_limit);
-    // Nothing is printed while the file is open for writing.
+    int error = got.error;
+    if (nsf && error == 0)
+        error = write_fields(fd, head, got.count, texts, size_limit);
     const bool closed = close(fd) == 0;
-    if (got.error == ESPIPE) {
-        std::fputs(kOpenErrorApply, stdout);
-        return -1;
+    if (error == 0 && !closed)
+        error = errno;
+    if (got.error == ESPIPE)
+        return {Outcome::cannot_update, ESPIPE};
+    if (!nsf)
+        return {Outcome::not_nsf, 0};
+    if (error != 0)
+        return {Outcome::write_error, error};
+    return {Outcome::done, 0};
+}
+
+int view_tags(const char *filename, Display display) {
+    Head head{};
+    const Result result = read_tags(filename, head);
+    switch (result.outcome) {
+    case Outcome::done: {
+        const auto block = tag_block(std::as_const(head));
+        print_shown(display, kViewFormat,
+                    {filename, field_text(block, title), field_text(block, artist),
+                     field_text(block, copyright)});
+        return 0;
     }
-    if (!nsf) {
-        std::fputs(kNotNsf, stdout);
-        return -1;
+    case Outcome::cannot_open: std::fputs(kOpenErrorView, stdout); break;
+    case Outcome::not_nsf: std::fputs(kNotNsf, stdout); break;
+    default: std::fputs(kReadError, stdout); break;
     }
-    if (!written || !closed) {
-        std::fputs(kWriteError, stdout);
-        return -1;
+    return -1;
+}
+
+int apply_tags(const char *filename, const char *title_text, const char *artist_text,
+               const char *copyright_text, Display display, std::uint64_t size_limit) {
+    Texts texts;
+    const char *given[] = {title_text, artist_text, copyright_text};
+    for (Field field : {title, artist, copyright})
+        if (given[field] != nullptr)
+            texts[field] = given[field];
+    // Nothing is printed while the file is open for writing.
+    switch (write_tags(filename, texts, size_limit).outcome) {
+    case Outcome::done: print_shown(display, kApplyFormat, {filename}); return 0;
+    case Outcome::cannot_open:
+    case Outcome::cannot_update: std::fputs(kOpenErrorApply, stdout); break;
+    case Outcome::not_nsf: std::fputs(kNotNsf, stdout); break;
+    default: std::fputs(kWriteError, stdout); break;
     }
-    print_shown(display, kApplyFormat, {filename});
-    return 0;
+    return -1;
 }
 
 std::uint64_t file_size_limit() {

@@ -5,10 +5,46 @@
 #pragma once
 
 #include "nsf/print.h"
+#include "nsf/tag_block.h"
 
+#include <array>
 #include <cstdint>
+#include <optional>
+#include <string_view>
+#include <sys/types.h>
 
 namespace nsf {
+
+/// What became of one file operation, for a caller that reports it in its
+/// own words.
+enum class Outcome { done, cannot_open, not_nsf, read_error, cannot_update, write_error };
+
+/// An outcome and the system's error behind it (0 when there is none, as for
+/// a file that is not NSF).
+struct Result {
+    Outcome outcome;
+    int error;
+};
+
+/// A file as the system knows it: two names of one file (hard links) give
+/// the same identity.
+struct FileId {
+    dev_t device;
+    ino_t inode;
+    friend bool operator==(const FileId &, const FileId &) = default;
+};
+
+/// The texts to store, one per field; a field without one is kept.
+using Texts = std::array<std::optional<std::string_view>, kFields.size()>;
+
+/// Reads the head of the NSF file `filename` into `head`, zeros past the end
+/// of a short file, as view_tags reads it. With `id`, also learns which file
+/// the name leads to (one more system call).
+Result read_tags(const char *filename, Head &head, FileId *id = nullptr);
+
+/// Writes into the NSF file `filename` the fields that `texts` holds a text
+/// for, as apply_tags does, and returns what happened; the file is closed.
+Result write_tags(const char *filename, const Texts &texts, std::uint64_t size_limit);
 
 /// Prints the title, artist and copyright of the NSF file `filename`. Opening
 /// waits for nothing but a lease holder; a pipe is read as its bytes arrive,
