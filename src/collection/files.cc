@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: ISC
+#include "collection/files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_set>
+
+namespace collection {
+namespace {
+
+bool has_nsf_suffix(std::string_view name) {
+    constexpr std::string_view kSuffix = ".nsf";
+    if (name.size() < kSuffix.size())
+        return false;
+    return std::equal(kSuffix.begin(), kSuffix.end(), name.end() - kSuffix.size(),
+                      [](char want, char got) {
+                          return want == (got >= 'A' && got <= 'Z' ? got - 'A' + 'a' : got);
+                      });
+}
+
+/// Adds the NSF files under the folder `path` to `found`, and walks its
+/// folders. Each folder is read whole and closed before the next is opened,
+/// so the depth of a tree costs no descriptors.
+void walk(const std::string &path, std::vector<Found> &found, const Complaint &complain) {
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat folder {};
+    if (fd == -1 || fstat(fd, &folder) == -1) {
+        complain(path, errno);
+        if (fd != -1)
+            (void)close(fd);
+        return;
+    }
+    DIR *dir = fdopendir(fd);
+    if (dir == nullptr) {
+        complain(path, errno);
+        (void)close(fd);
+        return;
+    }
+    std::vector<std::string> below;
+    const std::string prefix = path.back() == '/' ? path : path + '/';
+    errno = 0;
+    while (const dirent *entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        unsigned char type = entry->d_type;
+        ino_t inode = entry->d_ino;
+        if (name == "." || name == "..")
+            continue;
+        if (type == DT_UNKNOWN) {
+            struct stat status {};
+            if (fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == -1)
+                continue; // gone since it was listed
+            type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISREG(status.st_mode) ? DT_REG : DT_LNK;
+            inode = status.st_ino;
+        }
+        // A regular file lies on its folder's filesystem; the entry names
+        // its inode, so telling hard links apart costs no call per file.
+        if (type == DT_REG && has_nsf_suffix(name))
+            found.push_back({prefix + entry->d_name, {folder.st_dev, inode}});
+        else if (type == DT_DIR && name.front() != '.')
+            below.push_back(prefix + entry->d_name);
+    }
+    if (errno != 0)
+        complain(path, errno);
+    (void)closedir(dir); // read only: nothing to lose
+    for (const std::string &folder_below : below)
+        walk(folder_below, found, complain);
+}
+
+struct IdHash {
+    std::size_t operator()(const nsf::FileId &id) const noexcept {
+        return std::hash<ino_t>{}(id.inode) ^ (std::hash<dev_t>{}(id.device) << 1U);
+    }
+};
+
+} // namespace
+
+std::string as_found(std::string_view name) {
+    const bool plain = name.starts_with('/') || name.starts_with("./") || name.starts_with("../") ||
+                       name == "." || name == "..";
+    return plain ? std::string(name) : "./" + std::string(name);
+}
+
+std::vector<Found> find_nsf_files(std::span<const char *const> folders, const Complaint &complain) {
+    std::vector<Found> found;
+    for (const char *folder : folders) {
+        const std::string path = as_found(folder);
+        struct stat status {};
+        if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode))
+            found.push_back({path, {status.st_dev, status.st_ino}});
+        else
+            walk(path, found, complain);
+    }
+    std::sort(found.begin(), found.end(),
+              [](const Found &a, const Found &b) { return a.name < b.name; });
+    std::unordered_set<nsf::FileId, IdHash> seen;
+    seen.reserve(found.size());
+    std::erase_if(found, [&](const Found &file) { return !seen.insert(file.id).second; });
+    return found;
+}
+
+} // namespace collection
