@@ -81,6 +81,7 @@ TEST(Table, CellIsWrittenEscapedAndQuotedAndReadBackExactly) {
         {"\x1B[2J\x7F\x01"s, "\\x1B[2J\\x7F\\x01"},
         {"\0"s, "\\x00"},
         {"\xC2\x9B\xC2\xA9", "\\xC2\\x9B\xC2\xA9"}, // C1 CSI escaped; (c) kept
+        {"\xEF\xBB\xBFx", "\\xEF\\xBB\\xBFx"},      // U+FEFF, read as a BOM at the start
         {"\xE9t\xE9 \x83\x5E \xE0\x80\x80", "\\xE9t\\xE9 \\x83^ \\xE0\\x80\\x80"},
         {"ファイナル", "ファイナル"},
         {"\"Heroes\"", "\"\"\"Heroes\"\"\""},

@@ -4,12 +4,35 @@
 #include "nsf/tag_block.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <vector>
 
 namespace collection {
 namespace {
 
-const iconv_t kNone = reinterpret_cast<iconv_t>(-1); // NOLINT(*-reinterpret-cast)
+/// iconv_open's failure: the descriptor -1.
+bool failed(iconv_t descriptor) {
+    return reinterpret_cast<std::intptr_t>(descriptor) == -1; // NOLINT(*-reinterpret-cast)
+}
+
+/// `text` converted by `direction`, or nothing where it does not convert.
+std::optional<std::string> convert(iconv_t direction, std::string_view text) {
+    // A field holds 32 bytes; a cell of a table can be longer, so the room
+    // grows with the text: four bytes out for each byte in, and the shift
+    // sequences of stateful encodings.
+    constexpr std::size_t kGrowth = 4;
+    constexpr std::size_t kSpare = 16;
+    std::vector<char> out(text.size() * kGrowth + kSpare);
+    char *in = const_cast<char *>(text.data()); // NOLINT(*-const-cast): iconv's interface
+    std::size_t in_left = text.size();
+    char *at = out.data();
+    std::size_t out_left = out.size();
+    (void)iconv(direction, nullptr, nullptr, nullptr, nullptr); // the initial state
+    if (iconv(direction, &in, &in_left, &at, &out_left) == static_cast<std::size_t>(-1) ||
+        iconv(direction, nullptr, nullptr, &at, &out_left) == static_cast<std::size_t>(-1))
+        return std::nullopt;
+    return std::string(out.data(), at);
+}
 
 } // namespace
 
@@ -28,46 +51,35 @@ bool is_utf8(std::string_view text) {
 }
 
 Encoding::~Encoding() {
-    if (to_utf8_ != kNone)
+    if (open_) {
         (void)iconv_close(to_utf8_);
-    if (from_utf8_ != kNone)
         (void)iconv_close(from_utf8_);
+    }
 }
 
 bool Encoding::open(const char *name) {
     to_utf8_ = iconv_open("UTF-8", name);
-    if (to_utf8_ == kNone)
+    if (failed(to_utf8_))
         return false;
     from_utf8_ = iconv_open(name, "UTF-8");
-    return from_utf8_ != kNone;
-}
-
-std::optional<std::string> Encoding::convert(iconv_t direction, std::string_view text) const {
-    // A field holds 32 bytes; a cell of a table can be longer, so the room
-    // grows with the text: four bytes out for each byte in, and the shift
-    // sequences of stateful encodings.
-    constexpr std::size_t kSpare = 16;
-    std::vector<char> out(text.size() * 4 + kSpare);
-    char *in = const_cast<char *>(text.data()); // NOLINT(*-const-cast): iconv's interface
-    std::size_t in_left = text.size();
-    char *at = out.data();
-    std::size_t out_left = out.size();
-    (void)iconv(direction, nullptr, nullptr, nullptr, nullptr); // the initial state
-    if (iconv(direction, &in, &in_left, &at, &out_left) == static_cast<std::size_t>(-1) ||
-        iconv(direction, nullptr, nullptr, &at, &out_left) == static_cast<std::size_t>(-1))
-        return std::nullopt;
-    return std::string(out.data(), at);
+    if (failed(from_utf8_)) {
+        const int error = errno;
+        (void)iconv_close(to_utf8_);
+        errno = error;
+        return false;
+    }
+    open_ = true;
+    return true;
 }
 
 std::string Encoding::shown(std::string_view stored) const {
-    if (to_utf8_ == kNone || is_utf8(stored))
+    if (!open_ || is_utf8(stored))
         return std::string(stored);
     return convert(to_utf8_, stored).value_or(std::string(stored));
 }
 
 std::optional<std::string> Encoding::stored(std::string_view text, std::string_view old) const {
-    const bool old_in_encoding =
-        to_utf8_ != kNone && !is_utf8(old) && convert(to_utf8_, old).has_value();
+    const bool old_in_encoding = open_ && !is_utf8(old) && convert(to_utf8_, old).has_value();
     if (!old_in_encoding || !is_utf8(text))
         return std::string(text);
     return convert(from_utf8_, text);

@@ -19,6 +19,8 @@ class Encoding {
     Encoding() = default;
     Encoding(const Encoding &) = delete;
     Encoding &operator=(const Encoding &) = delete;
+    Encoding(Encoding &&) = delete;
+    Encoding &operator=(Encoding &&) = delete;
     ~Encoding();
 
     /// Uses the iconv encoding `name`; false (errno set) when iconv has none.
@@ -35,9 +37,9 @@ class Encoding {
     std::optional<std::string> stored(std::string_view text, std::string_view old) const;
 
   private:
-    std::optional<std::string> convert(iconv_t direction, std::string_view text) const;
-    iconv_t to_utf8_ = reinterpret_cast<iconv_t>(-1);   // NOLINT(*-reinterpret-cast)
-    iconv_t from_utf8_ = reinterpret_cast<iconv_t>(-1); // NOLINT(*-reinterpret-cast)
+    bool open_ = false; // both directions opened
+    iconv_t to_utf8_{};
+    iconv_t from_utf8_{};
 };
 
 } // namespace collection

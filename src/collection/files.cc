@@ -22,45 +22,58 @@ bool has_nsf_suffix(std::string_view name) {
                       });
 }
 
+/// An entry of a folder as the walk needs it: what it is, and its inode.
+struct Entry {
+    unsigned char type;
+    ino_t inode;
+};
+
+/// What `entry` of the folder open at `fd` is. The type comes with the entry
+/// on most filesystems; elsewhere it costs a call. Nothing (DT_UNKNOWN)
+/// when it is gone since it was listed.
+Entry entry_of(int fd, const dirent &entry) {
+    if (entry.d_type != DT_UNKNOWN)
+        return {entry.d_type, entry.d_ino};
+    struct stat status {};
+    if (fstatat(fd, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) == -1)
+        return {DT_UNKNOWN, 0};
+    const unsigned char type = S_ISDIR(status.st_mode)   ? DT_DIR
+                               : S_ISREG(status.st_mode) ? DT_REG
+                                                         : DT_LNK;
+    return {type, status.st_ino};
+}
+
 /// Adds the NSF files under the folder `path` to `found`, and walks its
 /// folders. Each folder is read whole and closed before the next is opened,
 /// so the depth of a tree costs no descriptors.
 void walk(const std::string &path, std::vector<Found> &found, const Complaint &complain) {
     const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = fd == -1 ? nullptr : fdopendir(fd);
     struct stat folder {};
-    if (fd == -1 || fstat(fd, &folder) == -1) {
+    if (dir == nullptr || fstat(fd, &folder) == -1) {
         complain(path, errno);
-        if (fd != -1)
+        if (dir != nullptr)
+            (void)closedir(dir);
+        else if (fd != -1)
             (void)close(fd);
-        return;
-    }
-    DIR *dir = fdopendir(fd);
-    if (dir == nullptr) {
-        complain(path, errno);
-        (void)close(fd);
         return;
     }
     std::vector<std::string> below;
     const std::string prefix = path.back() == '/' ? path : path + '/';
-    errno = 0;
-    while (const dirent *entry = readdir(dir)) {
+    for (;;) {
+        errno = 0;
+        const dirent *entry = readdir(dir);
+        if (entry == nullptr)
+            break;
         const std::string_view name = entry->d_name;
-        unsigned char type = entry->d_type;
-        ino_t inode = entry->d_ino;
         if (name == "." || name == "..")
             continue;
-        if (type == DT_UNKNOWN) {
-            struct stat status {};
-            if (fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == -1)
-                continue; // gone since it was listed
-            type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISREG(status.st_mode) ? DT_REG : DT_LNK;
-            inode = status.st_ino;
-        }
+        const Entry what = entry_of(fd, *entry);
         // A regular file lies on its folder's filesystem; the entry names
         // its inode, so telling hard links apart costs no call per file.
-        if (type == DT_REG && has_nsf_suffix(name))
-            found.push_back({prefix + entry->d_name, {folder.st_dev, inode}});
-        else if (type == DT_DIR && name.front() != '.')
+        if (what.type == DT_REG && has_nsf_suffix(name))
+            found.push_back({prefix + entry->d_name, {folder.st_dev, what.inode}});
+        else if (what.type == DT_DIR && name.front() != '.')
             below.push_back(prefix + entry->d_name);
     }
     if (errno != 0)

@@ -4,6 +4,7 @@
 #include "nsf/print.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace collection {
 namespace {
@@ -28,7 +29,8 @@ void put_cell(std::FILE *stream, std::string_view text) {
         return;
     }
     putc_unlocked('"', stream);
-    for (std::size_t quote; (quote = text.find('"')) != std::string_view::npos;) {
+    for (std::size_t quote = text.find('"'); quote != std::string_view::npos;
+         quote = text.find('"')) {
         nsf::put_shown(stream, text.substr(0, quote), nsf::Display::escaped);
         fputs_unlocked("\"\"", stream);
         text.remove_prefix(quote + 1);
@@ -60,61 +62,80 @@ TableReader read_table(std::string_view table) {
     return {table, 1};
 }
 
+namespace {
+
+/// Where the line end that begins at `at` (a CR) ends: past the newline of
+/// one or two CRs before it (CRLF, and CR CR LF as Python's csv writes into
+/// a Windows text file), or at the end of the text; npos for a CR that ends
+/// no line.
+std::size_t line_end(std::string_view text, std::size_t at) {
+    const std::size_t end = std::min(text.find_first_not_of('\r', at), text.size());
+    const bool ends_line = end == text.size() || text[end] == '\n';
+    return ends_line && end - at <= 2 ? end : std::string_view::npos;
+}
+
+/// Reads a quoted cell's text from `text` at `at`, past its opening quote,
+/// into `cell`, a doubled quote as one; returns where its closing quote
+/// is, or npos when it has none. Newlines in it are counted in `line`.
+std::size_t read_quoted(std::string_view text, std::size_t at, std::string &cell,
+                        std::size_t &line) {
+    for (; at < text.size(); ++at) {
+        if (text[at] == '"' && (at + 1 == text.size() || text[at + 1] != '"'))
+            return at;
+        if (text[at] == '"')
+            ++at;
+        line += text[at] == '\n' ? 1 : 0;
+        cell += text[at];
+    }
+    return std::string_view::npos;
+}
+
+/// Reads the cells of the row that `text` begins with into `row`; returns
+/// where the row ends (at its newline, or the end of the text), and whether
+/// its last cell was quoted. Newlines in quotes are counted in `line`.
+std::pair<std::size_t, bool> read_cells(std::string_view text, Row &row, std::size_t &line) {
+    const auto fault = [&](std::string_view why) {
+        if (row.fault.empty())
+            row.fault = why;
+    };
+    std::size_t i = 0;
+    bool closed = false; // the cell began with a quote, now closed
+    for (; i < text.size() && text[i] != '\n'; ++i) {
+        std::string &cell = row.cells.back();
+        const char c = text[i];
+        if (c == '\t') {
+            row.cells.emplace_back();
+            closed = false;
+        } else if (c == '"' && cell.empty() && !closed) {
+            i = read_quoted(text, i + 1, cell, line);
+            closed = i != std::string_view::npos;
+            if (!closed) {
+                fault("a quote that is never closed");
+                return {text.size(), false};
+            }
+        } else if (c == '\r' && line_end(text, i) != std::string_view::npos) {
+            return {line_end(text, i), closed};
+        } else {
+            if (c == '\r')
+                fault("a CR inside a cell (a line end gone wrong)");
+            else if (closed)
+                fault("text after a cell's closing quote");
+            cell += c;
+        }
+    }
+    return {i, closed};
+}
+
+} // namespace
+
 bool next_row(TableReader &reader, Row &row) {
     std::string_view &text = reader.rest;
     while (!text.empty()) {
         row = {reader.line, {std::string()}, {}};
-        std::size_t i = 0;
-        bool quoted = false;     // inside quotes
-        bool was_quoted = false; // the cell began with a quote, now closed
-        for (; i < text.size(); ++i) {
-            const char c = text[i];
-            std::string &cell = row.cells.back();
-            if (quoted) {
-                if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                    cell += '"';
-                    ++i;
-                } else if (c == '"') {
-                    quoted = false;
-                    was_quoted = true;
-                } else {
-                    reader.line += c == '\n' ? 1 : 0;
-                    cell += c;
-                }
-                continue;
-            }
-            if (c == '\n')
-                break;
-            if (c == '\t') {
-                row.cells.emplace_back();
-                was_quoted = false;
-            } else if (c == '\r') {
-                // One or two CRs before the newline end the line (CRLF, and
-                // CR CR LF as Python's csv writes into a Windows text file).
-                const std::size_t end = text.find_first_not_of('\r', i);
-                const bool line_end = end == std::string_view::npos || text[end] == '\n';
-                if (line_end && (end == std::string_view::npos ? text.size() : end) - i <= 2) {
-                    i = end == std::string_view::npos ? text.size() : end;
-                    break;
-                }
-                if (row.fault.empty())
-                    row.fault = "a CR inside a cell (a line end gone wrong)";
-                cell += c;
-            } else if (c == '"' && cell.empty() && !was_quoted) {
-                quoted = true;
-            } else if (was_quoted) {
-                if (row.fault.empty())
-                    row.fault = "text after a cell's closing quote";
-                cell += c;
-            } else {
-                cell += c;
-            }
-        }
-        if (quoted && row.fault.empty())
-            row.fault = "a quote that is never closed";
-        text.remove_prefix(std::min(i + 1, text.size()));
+        const auto [end, quoted] = read_cells(text, row, reader.line);
+        text.remove_prefix(std::min(end + 1, text.size()));
         ++reader.line;
-        const bool blank = row.cells.size() == 1 && row.cells[0].empty() && !was_quoted;
+        const bool blank = row.cells.size() == 1 && row.cells[0].empty() && !quoted;
         if (!blank || !row.fault.empty())
             return true;
     }
@@ -135,7 +156,8 @@ std::optional<std::string> unescape(std::string_view cell) {
             ++i;
         } else if (kind == 'x' && i + 3 < cell.size() && hex_value(cell[i + 2]) >= 0 &&
                    hex_value(cell[i + 3]) >= 0) {
-            text += static_cast<char>(hex_value(cell[i + 2]) * 16 + hex_value(cell[i + 3]));
+            constexpr int kHexBase = 16;
+            text += static_cast<char>(hex_value(cell[i + 2]) * kHexBase + hex_value(cell[i + 3]));
             i += 3;
         } else {
             return std::nullopt;

@@ -3,6 +3,7 @@
 
 #include "nsf/tag_block.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,6 +14,7 @@ namespace {
 
 constexpr unsigned char kDel = 0x7F;
 constexpr unsigned char kC1Lead = 0xC2;
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 /// True for C0 and DEL.
 bool is_c0(unsigned char byte) {
@@ -26,42 +28,53 @@ bool starts_c1(std::string_view text) {
            (static_cast<unsigned char>(text[1]) & 0xE0) == 0x80; // NOLINT(*-magic-numbers)
 }
 
+/// The escape that names `byte`, or null.
+const char *named_escape(unsigned char byte) {
+    switch (byte) {
+    case '\\': return "\\\\";
+    case '\t': return "\\t";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    default: return nullptr;
+    }
+}
+
+void put_hex(std::FILE *stream, unsigned char byte) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    constexpr unsigned kDigitBits = 4;
+    constexpr unsigned kDigitMask = 0xF;
+    putc_unlocked('\\', stream);
+    putc_unlocked('x', stream);
+    putc_unlocked(kDigits[byte >> kDigitBits], stream);
+    putc_unlocked(kDigits[byte & kDigitMask], stream);
+}
+
 void put_escaped(std::FILE *stream, std::string_view text) {
-    const auto put_hex = [stream](unsigned char byte) {
-        constexpr char kDigits[] = "0123456789ABCDEF";
-        putc_unlocked('\\', stream);
-        putc_unlocked('x', stream);
-        putc_unlocked(kDigits[byte >> 4U], stream);
-        putc_unlocked(kDigits[byte & 0xFU], stream);
-    };
+    constexpr unsigned char kFirstNonAscii = 0x80;
     for (std::size_t i = 0; i < text.size();) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        const char *named = byte == '\\'   ? "\\\\"
-                            : byte == '\t' ? "\\t"
-                            : byte == '\n' ? "\\n"
-                            : byte == '\r' ? "\\r"
-                                           : nullptr;
-        if (named != nullptr) {
+        if (const char *named = named_escape(byte)) {
             fputs_unlocked(named, stream);
             ++i;
-            continue;
-        }
-        if (byte < 0x80) { // NOLINT(*-magic-numbers): ASCII
+        } else if (byte < kFirstNonAscii) {
             if (is_c0(byte))
-                put_hex(byte);
+                put_hex(stream, byte);
             else
                 putc_unlocked(byte, stream);
             ++i;
-            continue;
+        } else {
+            // U+FEFF is invisible, and a table that begins with it reads it
+            // as a byte-order mark: escaped too.
+            const std::string_view rest = text.substr(i);
+            const std::size_t length = utf8_length(rest);
+            if (length == 0 || starts_c1(rest) || rest.starts_with(kBom)) {
+                for (const char escaped : rest.substr(0, std::max<std::size_t>(length, 1)))
+                    put_hex(stream, static_cast<unsigned char>(escaped));
+            } else {
+                fwrite_unlocked(rest.data(), 1, length, stream);
+            }
+            i += std::max<std::size_t>(length, 1);
         }
-        const std::size_t length = utf8_length(text.substr(i));
-        if (length == 0 || starts_c1(text.substr(i))) {
-            for (std::size_t end = i + (length == 0 ? 1 : length); i < end; ++i)
-                put_hex(static_cast<unsigned char>(text[i]));
-            continue;
-        }
-        fwrite_unlocked(text.data() + i, 1, length, stream);
-        i += length;
     }
 }
 

@@ -13,8 +13,8 @@ namespace nsf {
 /// as it is; a terminal gets each control character as '?', as `ls -q` does,
 /// so that a tag or a file name cannot clear the screen, set the clipboard or
 /// forge a line. Escaped text keeps every byte and stays one line of UTF-8:
-/// \\, \t, \n, \r, and \xHH for every other control character (C0, DEL, C1)
-/// and every byte that is not part of a UTF-8 character.
+/// \\, \t, \n, \r, and \xHH for every other control character (C0, DEL, C1),
+/// U+FEFF, and every byte that is not part of a UTF-8 character.
 enum class Display : unsigned char { raw, terminal, escaped };
 
 /// Prints `format`, one of the program's own messages, on standard output

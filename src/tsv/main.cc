@@ -169,167 +169,177 @@ std::optional<std::string> read_header(const std::vector<std::string> &cells, Co
     return std::nullopt;
 }
 
-/// What an import has done so far.
-struct Tally {
+/// An import under way: how it runs, and what it has done so far.
+struct Import {
+    const Options &options;
+    const collection::Encoding &encoding;
+    Out out, err;
+    std::uint64_t size_limit;
+    Columns columns{nsf::kFields.size() + 1, 0, {1, 2, 3}};
+    std::map<std::pair<dev_t, ino_t>, std::size_t> seen{}; // each file's first line
     std::size_t written = 0, unchanged = 0, refused = 0;
 };
 
-int run_import(const Options &options, const collection::Encoding &encoding, const Out &out,
-               const Out &err) {
-    if (options.operands.size() > 1)
-        return 2;
-    const char *source = options.operands.empty() ? "-" : options.operands[0];
-    const bool from_stdin = std::string_view(source) == "-";
-    std::string table;
-    const int fd = from_stdin ? STDIN_FILENO : open(source, O_RDONLY | O_CLOEXEC);
-    if (fd == -1 || !read_all(fd, table)) {
-        put_line(err, {{"ombrek-tsv: "}, theirs(source), {": "}, {std::strerror(errno)}});
-        if (fd > STDIN_FILENO)
-            (void)close(fd);
-        return 1;
-    }
-    if (fd != STDIN_FILENO)
-        (void)close(fd); // read only: nothing to lose
-    if (const auto refusal = collection::table_refusal(table)) {
-        put_line(err,
-                 {{"ombrek-tsv: "}, theirs(source), {": "}, {*refusal}, {": nothing written"}});
-        return 1;
-    }
-    collection::TableReader reader = collection::read_table(table);
-    collection::Row row;
-    Columns columns{nsf::kFields.size() + 1, 0, {1, 2, 3}};
-    bool first = true;
-    Tally tally;
-    std::map<std::pair<dev_t, ino_t>, std::size_t> seen;
-    const std::uint64_t size_limit = options.dry_run ? 0 : nsf::file_size_limit();
-    while (collection::next_row(reader, row)) {
-        const std::string line = "line " + std::to_string(row.line) + ": ";
-        if (std::exchange(first, false) && row.fault.empty() &&
-            std::find(row.cells.begin(), row.cells.end(), "name") != row.cells.end()) {
-            if (const auto fault = read_header(row.cells, columns); fault || !columns.name) {
-                put_line(err, {{"ombrek-tsv: "},
-                               {line},
-                               {fault.value_or("the header names no column name")},
-                               {": nothing written"}});
-                return 1;
-            }
-            continue;
-        }
-        std::string name = row.cells[0];
-        const auto refuse = [&](std::string_view why) {
-            put_line(err, {{"ombrek-tsv: "}, {line}, theirs(name), {": "}, {why}});
-            ++tally.refused;
-        };
-        if (!row.fault.empty()) {
-            refuse(row.fault);
-            continue;
-        }
-        if (row.cells.size() > columns.count) {
-            refuse("more cells than the table has columns");
-            continue;
-        }
-        if (*columns.name >= row.cells.size()) {
-            refuse("no name");
-            continue;
-        }
-        const auto unescaped_name = collection::unescape(row.cells[*columns.name]);
-        name = unescaped_name.value_or(row.cells[*columns.name]);
-        if (!unescaped_name) {
-            refuse("the name holds a \\ that begins no escape (write \\\\ for one)");
-            continue;
-        }
+/// The texts of a row's fields, a missing cell's none; or why a cell
+/// cannot be read.
+using FieldTexts = std::array<std::optional<std::string>, nsf::kFields.size()>;
+std::string_view read_fields(const Columns &columns, const collection::Row &row,
+                             FieldTexts &texts) {
+    for (std::size_t field = 0; field < texts.size(); ++field) {
+        const auto column = columns.fields[field];
         // A missing cell keeps its field: spreadsheets drop trailing empty cells.
-        std::array<std::optional<std::string>, nsf::kFields.size()> texts;
-        std::string_view fault;
-        for (std::size_t field = 0; field < texts.size(); ++field) {
-            const auto column = columns.fields[field];
-            if (!column || *column >= row.cells.size())
-                continue;
-            texts[field] = collection::unescape(row.cells[*column]);
-            if (!texts[field])
-                fault = "a cell holds a \\ that begins no escape (write \\\\ for one)";
-        }
-        if (!fault.empty()) {
-            refuse(fault);
+        if (!column || *column >= row.cells.size())
             continue;
-        }
-        nsf::Head head{};
-        nsf::FileId id{};
-        const nsf::Result read = nsf::read_tags(name.c_str(), head, &id);
-        if (read.outcome != nsf::Outcome::done) {
-            refuse(failure(read));
+        texts[field] = collection::unescape(row.cells[*column]);
+        if (!texts[field])
+            return "a cell holds a \\ that begins no escape (write \\\\ for one)";
+    }
+    return {};
+}
+
+/// Puts into `changes` each field of `texts` that differs from the file's,
+/// as it would be stored (converted, and cut as ombrek cuts), its bytes kept
+/// in `stored`. Says so of a text that is cut. Returns why the file cannot
+/// take one, or nothing.
+std::string changed_fields(Import &run, std::string_view line, std::string_view name,
+                           const nsf::Head &head, const FieldTexts &texts, nsf::Head &after,
+                           nsf::Texts &changes) {
+    const auto block = nsf::tag_block(head);
+    after = head;
+    for (nsf::Field field : {nsf::title, nsf::artist, nsf::copyright}) {
+        const std::string_view old = nsf::stored_text(block, field);
+        if (!texts[field] || run.encoding.shown(old) == *texts[field])
             continue;
-        }
-        const auto [earlier, added] = seen.try_emplace({id.device, id.inode}, row.line);
-        if (!added) {
-            refuse("the file of line " + std::to_string(earlier->second) + ", by another name");
+        const auto bytes = run.encoding.stored(*texts[field], old);
+        if (!bytes)
+            return "the " + std::string(kFieldNames[field]) + " cannot be written in " +
+                   run.options.encoding;
+        nsf::put_field(nsf::tag_block(after), field, *bytes);
+        const std::string_view kept = nsf::stored_text(nsf::tag_block(std::as_const(after)), field);
+        if (kept == old)
             continue;
-        }
-        // Each field as it would be stored, cut as ombrek cuts, against the
-        // file's own.
-        const auto block = nsf::tag_block(std::as_const(head));
-        nsf::Head after = head;
-        std::array<std::string, nsf::kFields.size()> stored;
-        nsf::Texts changes;
-        std::string refusal;
-        for (nsf::Field field : {nsf::title, nsf::artist, nsf::copyright}) {
-            const std::string_view old = nsf::stored_text(block, field);
-            if (!texts[field] || encoding.shown(old) == *texts[field])
-                continue;
-            const auto bytes = encoding.stored(*texts[field], old);
-            if (!bytes) {
-                refusal = "the " + std::string(kFieldNames[field]) + " cannot be written in " +
-                          options.encoding;
-                break;
-            }
-            nsf::put_field(nsf::tag_block(after), field, *bytes);
-            const std::string_view kept =
-                nsf::stored_text(nsf::tag_block(std::as_const(after)), field);
-            if (kept == old)
-                continue;
-            if (kept.size() < bytes->size())
-                put_line(err, {{"ombrek-tsv: "},
+        if (kept.size() < bytes->size())
+            put_line(run.err, {{"ombrek-tsv: "},
                                {line},
                                theirs(name),
                                {": the "},
                                {kFieldNames[field]},
                                {" is longer than 32 bytes; stored: "},
-                               theirs(encoding.shown(kept))});
-            stored[field] = kept;
-            changes[field] = stored[field];
-        }
-        if (!refusal.empty()) {
-            refuse(refusal);
-            continue;
-        }
-        if (std::none_of(changes.begin(), changes.end(), [](const auto &c) { return c; })) {
-            ++tally.unchanged;
-            continue;
-        }
-        if (options.dry_run) {
-            for (nsf::Field field : {nsf::title, nsf::artist, nsf::copyright})
-                if (changes[field])
-                    put_line(out, {theirs(name),
+                               theirs(run.encoding.shown(kept))});
+        changes[field] = kept;
+    }
+    return {};
+}
+
+/// Imports one row: reads its file, and writes (or, with -n, shows) the
+/// fields it changes.
+void import_row(Import &run, const collection::Row &row) {
+    const std::string line = "line " + std::to_string(row.line) + ": ";
+    std::string name = row.cells[0];
+    const auto refuse = [&](std::string_view why) {
+        put_line(run.err, {{"ombrek-tsv: "}, {line}, theirs(name), {": "}, {why}});
+        ++run.refused;
+    };
+    if (!row.fault.empty())
+        return refuse(row.fault);
+    if (row.cells.size() > run.columns.count)
+        return refuse("more cells than the table has columns");
+    if (*run.columns.name >= row.cells.size())
+        return refuse("no name");
+    const auto unescaped = collection::unescape(row.cells[*run.columns.name]);
+    name = unescaped.value_or(name);
+    if (!unescaped)
+        return refuse("the name holds a \\ that begins no escape (write \\\\ for one)");
+    FieldTexts texts;
+    if (const std::string_view fault = read_fields(run.columns, row, texts); !fault.empty())
+        return refuse(fault);
+    nsf::Head head{};
+    nsf::FileId id{};
+    if (const nsf::Result read = nsf::read_tags(name.c_str(), head, &id);
+        read.outcome != nsf::Outcome::done)
+        return refuse(failure(read));
+    const auto [earlier, added] = run.seen.try_emplace({id.device, id.inode}, row.line);
+    if (!added)
+        return refuse("the file of line " + std::to_string(earlier->second) + ", by another name");
+    nsf::Head after{};
+    nsf::Texts changes;
+    if (const std::string why = changed_fields(run, line, name, head, texts, after, changes);
+        !why.empty())
+        return refuse(why);
+    if (std::none_of(changes.begin(), changes.end(), [](const auto &c) { return c.has_value(); })) {
+        ++run.unchanged;
+        return;
+    }
+    if (run.options.dry_run) {
+        const auto block = nsf::tag_block(std::as_const(head));
+        for (nsf::Field field : {nsf::title, nsf::artist, nsf::copyright})
+            if (changes[field])
+                put_line(run.out, {theirs(name),
                                    {"\t"},
                                    {kFieldNames[field]},
                                    {"\t"},
-                                   theirs(encoding.shown(nsf::stored_text(block, field))),
+                                   theirs(run.encoding.shown(nsf::stored_text(block, field))),
                                    {"\t"},
-                                   theirs(encoding.shown(*changes[field]))});
-            ++tally.written;
-            continue;
-        }
-        const nsf::Result written = nsf::write_tags(name.c_str(), changes, size_limit);
-        if (written.outcome != nsf::Outcome::done) {
-            refuse(failure(written));
-            continue;
-        }
-        put_line(out, {theirs(name)});
-        ++tally.written;
+                                   theirs(run.encoding.shown(*changes[field]))});
+        ++run.written;
+        return;
     }
-    std::fprintf(stderr, "ombrek-tsv: %zu files %s, %zu unchanged, %zu refused\n", tally.written,
-                 options.dry_run ? "to be written" : "written", tally.unchanged, tally.refused);
-    return tally.refused > 0 ? 1 : 0;
+    if (const nsf::Result done = nsf::write_tags(name.c_str(), changes, run.size_limit);
+        done.outcome != nsf::Outcome::done)
+        return refuse(failure(done));
+    put_line(run.out, {theirs(name)});
+    ++run.written;
+}
+
+/// Reads the table `source` ("-": standard input) whole into `table`;
+/// false, with a line, when it cannot be read or is refused whole.
+bool read_source(const char *source, std::string &table, const Out &err) {
+    const bool from_stdin = std::string_view(source) == "-";
+    const int fd = from_stdin ? STDIN_FILENO : open(source, O_RDONLY | O_CLOEXEC);
+    const bool read = fd != -1 && read_all(fd, table);
+    const int error = errno;
+    if (fd != -1 && !from_stdin)
+        (void)close(fd); // read only: nothing to lose
+    if (!read) {
+        put_line(err, {{"ombrek-tsv: "}, theirs(source), {": "}, {std::strerror(error)}});
+        return false;
+    }
+    if (const auto refusal = collection::table_refusal(table)) {
+        put_line(err,
+                 {{"ombrek-tsv: "}, theirs(source), {": "}, {*refusal}, {": nothing written"}});
+        return false;
+    }
+    return true;
+}
+
+int run_import(const Options &options, const collection::Encoding &encoding, const Out &out,
+               const Out &err) {
+    std::string table;
+    if (!read_source(options.operands.empty() ? "-" : options.operands[0], table, err))
+        return 1;
+    Import run{options, encoding, out, err, options.dry_run ? 0 : nsf::file_size_limit()};
+    collection::TableReader reader = collection::read_table(table);
+    collection::Row row;
+    for (bool first = true; collection::next_row(reader, row); first = false) {
+        // A first row that names a column "name" is the header; without
+        // one, the columns are the four in order.
+        const bool header =
+            first && row.fault.empty() &&
+            std::find(row.cells.begin(), row.cells.end(), "name") != row.cells.end();
+        if (!header) {
+            import_row(run, row);
+            continue;
+        }
+        if (const auto fault = read_header(row.cells, run.columns); fault || !run.columns.name) {
+            put_line(err, {{"ombrek-tsv: line 1: "},
+                           {fault.value_or("the header names no column name")},
+                           {": nothing written"}});
+            return 1;
+        }
+    }
+    std::fprintf(stderr, "ombrek-tsv: %zu files %s, %zu unchanged, %zu refused\n", run.written,
+                 options.dry_run ? "to be written" : "written", run.unchanged, run.refused);
+    return run.refused > 0 ? 1 : 0;
 }
 
 /// Reads the options after the subcommand; false on a wrong one.
