@@ -39,9 +39,9 @@ zmodload zsh/zpty && zpty -b z 'zsh -f -i' || exit 1
 zpty -w z "fpath=(${(q)1} \$fpath); autoload -U compinit; compinit -u; bindkey ^X dump
     dump() { print -rn -- \"\$BUFFER\" >../zsh-line; BUFFER=; }; zle -N dump"
 for w in "${@:2}"; do
-    rm -f ../zsh-line && zpty -n -w z "ombrek $w"$'\t' && sleep 0.3 && zpty -n -w z $'\C-x'
+    rm -f ../zsh-line && zpty -n -w z "${CMD:-ombrek} $w"$'\t' && sleep 0.3 && zpty -n -w z $'\C-x'
     for i in {1..30}; do [[ -e ../zsh-line ]] && break || sleep 0.1; done
-    line=$(<../zsh-line) && [[ $line == "ombrek $w" ]] && print = && continue
+    line=$(<../zsh-line) && [[ $line == "${CMD:-ombrek} $w" ]] && print = && continue
     print -r -- "${${(Q)${(z)line}[2]}//$'\n'/\\n}${${(M)line% }:+ }"
 done
 ZSH
@@ -49,21 +49,26 @@ ZSH
 # out of COMP_WORDBREAKS, as a user's setup may (a colon, npm's =).
 cat >../bash-tab <<'ZSH'
 zmodload zsh/zpty && zpty -b b 'bash --norc --noprofile -i' || exit 1
-zpty -w b "source /usr/share/bash-completion/bash_completion; source ${(q)1}
+zpty -w b "source /usr/share/bash-completion/bash_completion; source ${(q)1}/ombrek; source ${(q)1}/ombrek-tsv
     COMP_WORDBREAKS=\${COMP_WORDBREAKS//[${2}]}
     bind -x '\"\\C-x\": printf %s \"\$READLINE_LINE\" >../bash-line; READLINE_LINE='"
 for w in "${@:3}"; do
-    rm -f ../bash-line && zpty -n -w b "ombrek $w"$'\t' && sleep 0.3 && zpty -n -w b $'\C-x'
+    rm -f ../bash-line && zpty -n -w b "$w"$'\t' && sleep 0.3 && zpty -n -w b $'\C-x'
     for i in {1..30}; do [[ -e ../bash-line ]] && break || sleep 0.1; done
     print -r -- "$(<../bash-line)|"
 done
 ZSH
 # shellcheck disable=SC2016 # the words as typed
 for breaks in ':=' Q; do
-    check "real bash, without [$breaks] in COMP_WORDBREAKS" '' "$(zsh -f ../bash-tab "$comp/ombrek" "$breaks" \
-        '-w -tX w/c:d' '$HOME/dir\ x/' '${HOME}/w/c:' gon | paste -sd '#')" \
-        'ombrek -w -tX w/c:d.nsf |#ombrek $HOME/dir\ x/in.nsf |#ombrek ${HOME}/w/c:d.nsf |#ombrek gon|'
+    check "real bash, without [$breaks] in COMP_WORDBREAKS" '' "$(zsh -f ../bash-tab "$comp" "$breaks" \
+        'ombrek -w -tX w/c:d' 'ombrek $HOME/dir\ x/' 'ombrek ${HOME}/w/c:' 'ombrek gon' 'ombrek-tsv imp' \
+        'ombrek-tsv export di' 'ombrek-tsv import --enc' | paste -sd '#')" \
+        'ombrek -w -tX w/c:d.nsf |#ombrek $HOME/dir\ x/in.nsf |#ombrek ${HOME}/w/c:d.nsf |#ombrek gon|#ombrek-tsv import |#ombrek-tsv export dir\ x/|#ombrek-tsv import --encoding=|'
 done
+check 'fish, ombrek-tsv' '' "$(fish -c "source ${comp@Q}/ombrek-tsv.fish; complete -C 'ombrek-tsv '
+    complete -C 'ombrek-tsv import --'; complete -C 'ombrek-tsv export di'" | cut -f1 | paste -sd '|')" \
+    'export|import|--encoding|dir x/'
+check 'zsh, ombrek-tsv' '' "$(CMD=ombrek-tsv zsh -f ../zsh-tab "$comp" ex imp | paste -sd '|')" 'export |import '
 # shellcheck disable=SC2016 # fish's own variables
 echo 'source $argv[1]; complete -C "ombrek $argv[2]"' >../fish-complete
 # shellcheck disable=SC2088 # the words as typed
