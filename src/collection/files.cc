@@ -28,12 +28,16 @@ struct Entry {
     ino_t inode;
 };
 
-/// What `entry` of the folder open at `fd` is. The type comes with the entry
-/// on most filesystems; elsewhere it costs a call. Nothing (DT_UNKNOWN)
-/// when it is gone since it was listed.
+/// What `entry` of the folder open at `fd` is. A folder's type comes with
+/// its entry on most filesystems; a file named *.nsf is asked for its inode
+/// (a FUSE filesystem lists every entry with one unknown inode), so that two
+/// names of one file are told apart. Nothing (DT_UNKNOWN) when it is gone
+/// since it was listed.
 Entry entry_of(int fd, const dirent &entry) {
-    if (entry.d_type != DT_UNKNOWN)
+    if (entry.d_type != DT_UNKNOWN && entry.d_type != DT_REG)
         return {entry.d_type, entry.d_ino};
+    if (entry.d_type == DT_REG && !has_nsf_suffix(entry.d_name))
+        return {DT_REG, 0};
     struct stat status {};
     if (fstatat(fd, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) == -1)
         return {DT_UNKNOWN, 0};
@@ -69,8 +73,7 @@ void walk(const std::string &path, std::vector<Found> &found, const Complaint &c
         if (name == "." || name == "..")
             continue;
         const Entry what = entry_of(fd, *entry);
-        // A regular file lies on its folder's filesystem; the entry names
-        // its inode, so telling hard links apart costs no call per file.
+        // A regular file lies on its folder's filesystem.
         if (what.type == DT_REG && has_nsf_suffix(name))
             found.push_back({prefix + entry->d_name, {folder.st_dev, what.inode}});
         else if (what.type == DT_DIR && name.front() != '.')
