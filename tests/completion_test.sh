@@ -49,7 +49,7 @@ ZSH
 # out of COMP_WORDBREAKS, as a user's setup may (a colon, npm's =).
 cat >../bash-tab <<'ZSH'
 zmodload zsh/zpty && zpty -b b 'bash --norc --noprofile -i' || exit 1
-zpty -w b "source /usr/share/bash-completion/bash_completion; source ${(q)1}/ombrek; source ${(q)1}/ombrek-tsv
+zpty -w b "source /usr/share/bash-completion/bash_completion; source ${(q)1}/ombrek; source ${(q)1}/ombrek-tsv; source ${(q)1}/ombrek-rename
     COMP_WORDBREAKS=\${COMP_WORDBREAKS//[${2}]}
     bind -x '\"\\C-x\": printf %s \"\$READLINE_LINE\" >../bash-line; READLINE_LINE='"
 for w in "${@:3}"; do
@@ -62,12 +62,12 @@ ZSH
 for breaks in ':=' Q; do
     check "real bash, without [$breaks] in COMP_WORDBREAKS" '' "$(zsh -f ../bash-tab "$comp" "$breaks" \
         'ombrek -w -tX w/c:d' 'ombrek $HOME/dir\ x/' 'ombrek ${HOME}/w/c:' 'ombrek gon' 'ombrek-tsv imp' \
-        'ombrek-tsv export di' 'ombrek-tsv import --enc' | paste -sd '#')" \
-        'ombrek -w -tX w/c:d.nsf |#ombrek $HOME/dir\ x/in.nsf |#ombrek ${HOME}/w/c:d.nsf |#ombrek gon|#ombrek-tsv import |#ombrek-tsv export dir\ x/|#ombrek-tsv import --encoding=|'
+        'ombrek-tsv export di' 'ombrek-tsv import --enc' 'ombrek-rename -n di' | paste -sd '#')" \
+        'ombrek -w -tX w/c:d.nsf |#ombrek $HOME/dir\ x/in.nsf |#ombrek ${HOME}/w/c:d.nsf |#ombrek gon|#ombrek-tsv import |#ombrek-tsv export dir\ x/|#ombrek-tsv import --encoding=|#ombrek-rename -n dir\ x/|'
 done
 check 'fish, ombrek-tsv' '' "$(fish -c "source ${comp@Q}/ombrek-tsv.fish; complete -C 'ombrek-tsv '
-    complete -C 'ombrek-tsv import --'; complete -C 'ombrek-tsv export di'" | cut -f1 | paste -sd '|')" \
-    'export|import|--encoding|dir x/'
+    complete -C 'ombrek-tsv import --'; complete -C 'ombrek-tsv export di'; source ${comp@Q}/ombrek-rename.fish
+    complete -C 'ombrek-rename --'" | cut -f1 | paste -sd '|')" 'export|import|--encoding|dir x/|--encoding'
 check 'zsh, ombrek-tsv' '' "$(CMD=ombrek-tsv zsh -f ../zsh-tab "$comp" ex imp | paste -sd '|')" 'export |import '
 # shellcheck disable=SC2016 # fish's own variables
 echo 'source $argv[1]; complete -C "ombrek $argv[2]"' >../fish-complete
