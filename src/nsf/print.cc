@@ -4,6 +4,7 @@
 #include "nsf/tag_block.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -113,14 +114,23 @@ void print_shown(Display display, std::string_view format,
     fwrite_unlocked(format.data(), 1, format.size(), stdout);
 }
 
-void hold_closed_stdout() {
-    const int fd = open("/dev/null", O_RDONLY);
-    if (fd == -1 || fd == STDOUT_FILENO)
-        return;
-    // Should this fail, the files are still safe: nothing is printed while a
-    // file is open for writing, and a read-only one refuses the bytes.
-    (void)dup2(fd, STDOUT_FILENO);
-    (void)close(fd);
+bool set_up_stdout() {
+    // Static, not on the stack, so that the tool runs under a stack limit
+    // as small as cat's.
+    constexpr std::size_t kOutputBlock = std::size_t{64} * 1024;
+    static std::array<char, kOutputBlock> out_buffer;
+    const bool terminal = isatty(STDOUT_FILENO) == 1;
+    if (!terminal && errno == EBADF) {
+        const int fd = open("/dev/null", O_RDONLY);
+        // Should this fail, the files are still safe: nothing is printed while
+        // a file is open for writing, and a read-only one refuses the bytes.
+        if (fd != -1 && fd != STDOUT_FILENO) {
+            (void)dup2(fd, STDOUT_FILENO);
+            (void)close(fd);
+        }
+    }
+    std::setvbuf(stdout, out_buffer.data(), terminal ? _IOLBF : _IOFBF, out_buffer.size());
+    return terminal;
 }
 
 bool close_stdout(const char *program) {

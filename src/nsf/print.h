@@ -22,11 +22,13 @@ enum class Display : unsigned char { raw, terminal, escaped };
 void print_shown(Display display, std::string_view format,
                  std::initializer_list<std::string_view> texts);
 
-/// With standard output closed, the next file opened would take its
-/// descriptor and output could land in a user's file. Holds the descriptor
-/// with /dev/null opened read-only: files stay off it, and every write to
-/// standard output fails, which close_stdout then reports.
-void hold_closed_stdout();
+/// Sets up standard output for a run, once: large blocks when it is not a
+/// terminal (one write per few hundred files), a line at a time when someone
+/// is watching. A closed standard output is held with /dev/null opened
+/// read-only, so that the next file opened cannot take its descriptor and
+/// receive output, and every write to it fails, which close_stdout then
+/// reports. Returns true when a terminal is listening.
+bool set_up_stdout();
 
 /// Flushes and closes standard output. A write that failed earlier in the run
 /// or in this last flush (a full disk, a closed descriptor) is reported on

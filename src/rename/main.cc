@@ -258,12 +258,7 @@ bool read_options(int argc, char *argv[], Options &options) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    constexpr std::size_t kOutputBlock = std::size_t{64} * 1024;
-    static std::array<char, kOutputBlock> out_buffer;
-    const bool terminal = isatty(STDOUT_FILENO) == 1;
-    if (!terminal && errno == EBADF)
-        nsf::hold_closed_stdout();
-    std::setvbuf(stdout, out_buffer.data(), terminal ? _IOLBF : _IOFBF, out_buffer.size());
+    const bool terminal = nsf::set_up_stdout();
     if (argc > 1 && (std::string_view(argv[1]) == "-h" || std::string_view(argv[1]) == "--help")) {
         std::fputs(kUsage, stdout);
         return nsf::close_stdout("ombrek-rename") ? 0 : 1;

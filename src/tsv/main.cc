@@ -368,16 +368,10 @@ bool read_options(int argc, char *argv[], bool import, Options &options) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    constexpr std::size_t kOutputBlock = std::size_t{64} * 1024;
-    static std::array<char, kOutputBlock> out_buffer;
     // A write past the file-size limit fails with EFBIG and is put back, as
     // in ombrek.
     (void)std::signal(SIGXFSZ, SIG_IGN); // cannot fail for this signal
-    const bool terminal = isatty(STDOUT_FILENO) == 1;
-    if (!terminal && errno == EBADF)
-        nsf::hold_closed_stdout();
-    std::setvbuf(stdout, out_buffer.data(), terminal ? _IOLBF : _IOFBF, out_buffer.size());
-    const Out out{stdout, terminal};
+    const Out out{stdout, nsf::set_up_stdout()};
     const Out err{stderr, isatty(STDERR_FILENO) == 1};
 
     const std::string_view command = argc > 1 ? argv[1] : "";
