@@ -236,8 +236,10 @@ std::string changed_fields(Import &run, std::string_view line, std::string_view 
 void import_row(Import &run, const collection::Row &row) {
     const std::string line = "line " + std::to_string(row.line) + ": ";
     std::string name = row.cells[0];
-    const auto refuse = [&](std::string_view why) {
-        put_line(run.err, {{"ombrek-tsv: "}, {line}, theirs(name), {": "}, {why}});
+    // The reason, in up to three pieces printed as they stand.
+    const auto refuse = [&](std::string_view why, std::string_view more = {},
+                            std::string_view rest = {}) {
+        put_line(run.err, {{"ombrek-tsv: "}, {line}, theirs(name), {": "}, {why}, {more}, {rest}});
         ++run.refused;
     };
     if (!row.fault.empty())
@@ -260,7 +262,7 @@ void import_row(Import &run, const collection::Row &row) {
         return refuse(failure(read));
     const auto [earlier, added] = run.seen.try_emplace({id.device, id.inode}, row.line);
     if (!added)
-        return refuse("the file of line " + std::to_string(earlier->second) + ", by another name");
+        return refuse("the file of line ", std::to_string(earlier->second), ", by another name");
     nsf::Head after{};
     nsf::Texts changes;
     if (const std::string why = changed_fields(run, line, name, head, texts, after, changes);
