@@ -115,6 +115,8 @@ check "...none moved elsewhere; names any filesystem takes" \
         './E - x_Copyright _ .nsf f' './Mega Man.nsf f' './N_A - NL.nsf l' "./${x31}X - F.nsf f" './a b.nsf f' \
         './fifo.nsf p' './hard.nsf f' './hid.nsf f' $'./new\nline.nsf f' "./sub/D - $j15.nsf f" './a_b - T.nsf f' \
         './a_b - R.nsf f' './text.nsf f' './_^_C_g - _t_.nsf f' './.trash/gone.nsf f' | LC_ALL=C sort -z | tr '\0' '|')"
+check "rename: a terminal gets ? for control characters" "$(script -qec 'ombrek-rename -n' /dev/null </dev/null |
+    grep -a 'line.nsf:' | tr -d '\r')" 'ombrek-rename: ./new?line.nsf: kept: the new name is taken: ./N_A - NL.nsf'
 check "a folder with no NSF file: nothing said" "$(ombrek-rename sub/.. 2>&1 >/dev/null | tail -n 1; mkdir ../none
     ombrek-rename ../none 2>&1; echo $?)" "$(lines 'ombrek-rename: 0 renamed, 6 kept (4 name taken, 1 would be hidden, 1 not read), 8 unchanged' 0)"
 check "usage" "$(ombrek-tsv -h | head -n 1; ombrek-tsv export -x 2>&1 >/dev/null | head -n 1
