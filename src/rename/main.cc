@@ -182,11 +182,12 @@ void rename_one(Run &run, const collection::Found &file) {
     if (base->starts_with('.'))
         return keep(run, file.name, hidden, kSaid[hidden], path);
     const bool case_only = same_file_other_case(path, file.name);
-    struct stat status {};
-    const bool exists = !case_only && lstat(path.c_str(), &status) == 0;
-    if (run.claimed.contains(path) || (exists && !run.freed.contains(path)))
-        return keep(run, file.name, taken, kSaid[taken], path);
     if (run.options.dry_run) {
+        // The run learns that a name is taken from the rename itself.
+        struct stat status {};
+        const bool exists = !case_only && lstat(path.c_str(), &status) == 0;
+        if (run.claimed.contains(path) || (exists && !run.freed.contains(path)))
+            return keep(run, file.name, taken, kSaid[taken], path);
         run.claimed.insert(path);
         run.freed.insert(file.name);
     } else if (const int error =
